@@ -1,0 +1,5 @@
+#include "objroot/VXR_LibraryInfo.h"
+
+const char* VXR_GetLibraryVersion() {
+    return VXRP_VERSION_STRING;
+}

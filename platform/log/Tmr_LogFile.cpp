@@ -1,0 +1,129 @@
+#include "log/Tmr_LogFile.h"
+
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+Tmr_LogFile TmrGLog;
+
+namespace {
+
+struct PendingParams {
+    bool set = false;
+    std::string source;
+    int line = 0;
+    int level = 0;
+    int module = 0;
+};
+
+thread_local PendingParams t_Pending;
+
+}  // namespace
+
+Tmr_LogFile::Tmr_LogFile() : m_nMaxLevel(INT_MAX) {
+    const char* echo = std::getenv("TMR_LOG_ECHO");
+    if (echo == nullptr || *echo == '\0') {
+        return;
+    }
+    if (std::strcmp(echo, "stderr") == 0) {
+        m_pEcho = stderr;
+    } else {
+        m_pEcho = std::fopen(echo, "a");
+        m_bEchoOwned = m_pEcho != nullptr;
+    }
+}
+
+Tmr_LogFile::~Tmr_LogFile() {
+    if (m_bEchoOwned) {
+        std::fclose(m_pEcho);
+    }
+}
+
+int Tmr_LogFile::StoreParams(const char* source, int line, int level, int module, int /*flag*/) {
+    if (level > GetMaxLevel()) {
+        t_Pending = PendingParams{};
+        return 0;
+    }
+    t_Pending = PendingParams{true, source != nullptr ? source : "", line, level, module};
+    return 1;
+}
+
+void Tmr_LogFile::Log(const char* format, ...) {
+    Tmr_LogRecord record;
+    if (t_Pending.set) {
+        record.source = std::move(t_Pending.source);
+        record.line = t_Pending.line;
+        record.level = t_Pending.level;
+        record.module = t_Pending.module;
+    }
+    t_Pending = PendingParams{};
+    if (format == nullptr) {
+        return;
+    }
+
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int needed = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    if (needed > 0) {
+        record.text.resize(static_cast<std::size_t>(needed) + 1);
+        std::vsnprintf(record.text.data(), record.text.size(), format, again);
+        record.text.resize(static_cast<std::size_t>(needed));
+    }
+    va_end(again);
+    TmrGLog.store(std::move(record));
+}
+
+void Tmr_LogFile::store(Tmr_LogRecord record) {
+    std::lock_guard lock(m_Mutex);
+    if (m_pEcho != nullptr) {
+        std::fprintf(m_pEcho, "%s(%d) [%d] %s", record.source.c_str(), record.line, record.level,
+                     record.text.c_str());
+        std::fflush(m_pEcho);
+    }
+    if (m_Records.size() == kCapacity) {
+        m_Records.pop_front();
+        ++m_nDropped;
+    }
+    m_Records.push_back(std::move(record));
+}
+
+std::vector<Tmr_LogRecord> Tmr_LogFile::Records() const {
+    std::lock_guard lock(m_Mutex);
+    return {m_Records.begin(), m_Records.end()};
+}
+
+std::vector<std::string> Tmr_LogFile::Texts() const {
+    std::lock_guard lock(m_Mutex);
+    std::vector<std::string> texts;
+    texts.reserve(m_Records.size());
+    for (const Tmr_LogRecord& record : m_Records) {
+        texts.push_back(record.text);
+    }
+    return texts;
+}
+
+std::size_t Tmr_LogFile::DroppedCount() const {
+    std::lock_guard lock(m_Mutex);
+    return m_nDropped;
+}
+
+void Tmr_LogFile::Clear() {
+    std::lock_guard lock(m_Mutex);
+    m_Records.clear();
+    m_nDropped = 0;
+}
+
+void Tmr_LogFile::SetMaxLevel(int level) {
+    std::lock_guard lock(m_Mutex);
+    m_nMaxLevel = level;
+}
+
+int Tmr_LogFile::GetMaxLevel() const {
+    std::lock_guard lock(m_Mutex);
+    return m_nMaxLevel;
+}

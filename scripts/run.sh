@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# The main job: builds the library and runs the vxrp host on its built-in demonstration.
+# Extra arguments go to vxrp (for example: bash scripts/run.sh --help).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/deps.sh
+cmake --preset release >/dev/null
+cmake --build --preset release --target vxrp_tool >/dev/null
+exec ./build/release/vxrp "$@"
