@@ -1,5 +1,435 @@
 #include "CFG/CFG_ITree.h"
 
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <string_view>
+
+namespace {
+
+constexpr char16_t kSeparator = u'\\';
+
+struct CFG_Value {
+    _bstr_t name;
+    CFG_ValueKind kind = CFG_ValueKind::String;
+    _bstr_t text;    // for string values; never null
+    int number = 0;  // for integer values
+};
+
+// One node of a tree. Children are shared with the views GetSubTree hands out;
+// the link back to the parent is weak so that a view may outlive its parent.
+struct CFG_Node {
+    _bstr_t name;
+    std::weak_ptr<CFG_Node> parent;
+    std::vector<CFG_Value> values;
+    std::vector<std::shared_ptr<CFG_Node>> children;
+
+    CFG_Value* find_value(std::u16string_view key) {
+        for (CFG_Value& value : values) {
+            if (value.name.view() == key) {
+                return &value;
+            }
+        }
+        return nullptr;
+    }
+    std::shared_ptr<CFG_Node> find_child(std::u16string_view key) const {
+        for (const auto& child : children) {
+            if (child->name.view() == key) {
+                return child;
+            }
+        }
+        return nullptr;
+    }
+};
+
+// Never null: a missing or null text becomes the empty string.
+_bstr_t non_null(const _bstr_t& text) {
+    return text.is_null() ? _bstr_t(u"") : text;
+}
+
+std::string quoted(std::u16string_view text) {
+    return "\"" + COM_Utf16ToUtf8(text) + "\"";
+}
+
+[[noreturn]] void raise(HRESULT hr, const char* op, const _bstr_t& path, const std::string& why) {
+    COM_RaiseError(hr, std::string("CFG_ITree::") + op + "(" + quoted(path.view()) + "): " + why);
+}
+
+bool is_valid_part(std::u16string_view name) {
+    return !name.empty() && name.find(kSeparator) == std::u16string_view::npos;
+}
+
+// The parts of a path; an empty part raises E_INVALIDARG.
+std::vector<std::u16string_view> split_path(const char* op, const _bstr_t& path) {
+    std::vector<std::u16string_view> parts;
+    const std::u16string_view text = path.view();
+    if (text.empty()) {
+        return parts;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = text.find(kSeparator, start);
+        const std::u16string_view part =
+            text.substr(start, end == std::u16string_view::npos ? end : end - start);
+        if (part.empty()) {
+            raise(E_INVALIDARG, op, path, "the path has an empty part");
+        }
+        parts.push_back(part);
+        if (end == std::u16string_view::npos) {
+            return parts;
+        }
+        start = end + 1;
+    }
+}
+
+// Parses a whole decimal integer ("-12", "007"); false for anything else.
+bool parse_int(std::u16string_view text, int& result) {
+    bool negative = false;
+    std::size_t i = 0;
+    if (!text.empty() && text[0] == u'-') {
+        negative = true;
+        i = 1;
+    }
+    if (i == text.size()) {
+        return false;
+    }
+    std::int64_t magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < u'0' || c > u'9') {
+            return false;
+        }
+        magnitude = magnitude * 10 + (c - u'0');
+        if (magnitude > 2147483648LL) {
+            return false;
+        }
+    }
+    const std::int64_t value = negative ? -magnitude : magnitude;
+    if (value > 2147483647LL) {
+        return false;
+    }
+    result = static_cast<int>(value);
+    return true;
+}
+
+_bstr_t int_text(int value) {
+    return _bstr_t::FromUtf8(std::to_string(value));
+}
+
+// A detached deep copy of any tree, read through the interface only.
+std::shared_ptr<CFG_Node> copy_tree(CFG_ITree& source) {
+    auto node = std::make_shared<CFG_Node>();
+    node->name = non_null(source.GetNodeName());
+    const int count = source.GetValueCount(_bstr_t());
+    for (int i = 0; i < count; ++i) {
+        CFG_Value value;
+        value.name = source.GetValueName(_bstr_t(), i);
+        value.kind = source.GetValueKind(value.name);
+        if (value.kind == CFG_ValueKind::Int) {
+            value.number = source.GetInt(value.name);
+            value.text = _bstr_t(u"");
+        } else {
+            value.kind = CFG_ValueKind::String;
+            value.text = non_null(source.GetString(value.name));
+        }
+        node->values.push_back(std::move(value));
+    }
+    const CFG_INameListPtr names = source.GetChildNames(_bstr_t());
+    for (int i = 0; i < names->GetCount(); ++i) {
+        const _bstr_t name = names->GetItem(i);
+        if (!is_valid_part(name.view())) {
+            COM_RaiseError(E_INVALIDARG,
+                           "CFG_ITree: cannot copy a child node named " + quoted(name.view()));
+        }
+        std::shared_ptr<CFG_Node> child = copy_tree(*source.GetSubTree(name));
+        child->parent = node;
+        node->children.push_back(std::move(child));
+    }
+    return node;
+}
+
+// The in-memory tree: a view of one node. Views of one node share it.
+class CFG_MemTree final : public CFG_ITree {
+  public:
+    CFG_MemTree(std::shared_ptr<CFG_Node> node, bool bInitialised)
+        : m_pNode(std::move(node)), m_bInitialised(bInitialised) {}
+
+    void Init() override { m_bInitialised = true; }
+
+    void SetString(const _bstr_t& path, const _bstr_t& value) override {
+        store(value_slot("SetString", path), CFG_ValueKind::String, non_null(value), 0);
+    }
+
+    _bstr_t GetString(const _bstr_t& path) override {
+        const CFG_Value* value = find_value("GetString", path);
+        if (value == nullptr) {
+            return _bstr_t(u"");
+        }
+        return value->kind == CFG_ValueKind::Int ? int_text(value->number) : value->text;
+    }
+
+    void SetInt(const _bstr_t& path, int value) override {
+        store(value_slot("SetInt", path), CFG_ValueKind::Int, _bstr_t(u""), value);
+    }
+
+    int GetInt(const _bstr_t& path) override {
+        const CFG_Value* value = find_value("GetInt", path);
+        if (value == nullptr) {
+            raise(COM_E_NOTFOUND, "GetInt", path, "no such value");
+        }
+        return int_of("GetInt", path, *value);
+    }
+
+    int GetIntDefault(const _bstr_t& path, int defaultValue) override {
+        const CFG_Value* value = find_value("GetIntDefault", path);
+        return value == nullptr ? defaultValue : int_of("GetIntDefault", path, *value);
+    }
+
+    CFG_ITreePtr GetSubTree(const _bstr_t& path) override {
+        return make_view(existing_node("GetSubTree", path), true);
+    }
+
+    CFG_INameListPtr GetChildNames(const _bstr_t& path) override {
+        const std::shared_ptr<CFG_Node> node = existing_node("GetChildNames", path);
+        std::vector<_bstr_t> names;
+        names.reserve(node->children.size());
+        for (const auto& child : node->children) {
+            names.push_back(child->name);
+        }
+        return CFG_INameListPtr(new CFG_INameList(std::move(names)));
+    }
+
+    int GetValueCount(const _bstr_t& path) override {
+        return static_cast<int>(existing_node("GetValueCount", path)->values.size());
+    }
+
+    _bstr_t GetValueName(const _bstr_t& path, int index) override {
+        const std::shared_ptr<CFG_Node> node = existing_node("GetValueName", path);
+        if (index < 0 || static_cast<std::size_t>(index) >= node->values.size()) {
+            raise(DISP_E_BADINDEX, "GetValueName", path,
+                  "value index " + std::to_string(index) + " is outside 0.." +
+                      std::to_string(static_cast<long long>(node->values.size()) - 1));
+        }
+        return node->values[static_cast<std::size_t>(index)].name;
+    }
+
+    void SetNodeName(const _bstr_t& path, const _bstr_t& name) override {
+        const std::shared_ptr<CFG_Node> node = existing_node("SetNodeName", path);
+        if (const std::shared_ptr<CFG_Node> parent = node->parent.lock()) {
+            if (!is_valid_part(name.view())) {
+                raise(E_INVALIDARG, "SetNodeName", path,
+                      "a child node cannot be named " + quoted(name.view()));
+            }
+            const std::shared_ptr<CFG_Node> sibling = parent->find_child(name.view());
+            if (sibling && sibling != node) {
+                raise(COM_E_ALREADYEXISTS, "SetNodeName", path,
+                      "a sibling node is already named " + quoted(name.view()));
+            }
+        }
+        node->name = non_null(name);
+    }
+
+    void AddSubTree(const _bstr_t& path, const CFG_ITreePtr& tree) override {
+        const std::shared_ptr<CFG_Node> target = existing_node("AddSubTree", path);
+        if (!tree) {
+            raise(E_POINTER, "AddSubTree", path, "the tree to add is null");
+        }
+        const _bstr_t name = tree->GetNodeName();
+        if (!is_valid_part(name.view())) {
+            raise(E_INVALIDARG, "AddSubTree", path,
+                  "the tree to add has no usable node name: " + quoted(name.view()));
+        }
+        if (target->find_child(name.view())) {
+            raise(COM_E_ALREADYEXISTS, "AddSubTree", path,
+                  "a child node is already named " + quoted(name.view()));
+        }
+        // Copy first: the tree may be this one, and a failed copy leaves this
+        // tree untouched.
+        std::shared_ptr<CFG_Node> copy = copy_tree(*tree);
+        copy->parent = target;
+        target->children.push_back(std::move(copy));
+    }
+
+    _bstr_t GetNodeName() override {
+        require_init("GetNodeName", _bstr_t());
+        return m_pNode->name;
+    }
+
+    CFG_ValueKind GetValueKind(const _bstr_t& path) override {
+        const CFG_Value* value = find_value("GetValueKind", path);
+        return value == nullptr ? CFG_ValueKind::None : value->kind;
+    }
+
+    void RemoveValue(const _bstr_t& path) override {
+        const std::vector<std::u16string_view> parts = value_parts("RemoveValue", path);
+        const std::shared_ptr<CFG_Node> node = walk(parts, parts.size() - 1, false);
+        if (node) {
+            for (auto it = node->values.begin(); it != node->values.end(); ++it) {
+                if (it->name.view() == parts.back()) {
+                    node->values.erase(it);
+                    return;
+                }
+            }
+        }
+        raise(COM_E_NOTFOUND, "RemoveValue", path, "no such value");
+    }
+
+    static CFG_ITreePtr make_view(std::shared_ptr<CFG_Node> node, bool bInitialised) {
+        CFG_MemTree* tree = new (std::nothrow) CFG_MemTree(std::move(node), bInitialised);
+        if (tree == nullptr) {
+            COM_RaiseError(E_OUTOFMEMORY, "CFG_ITree: out of memory");
+        }
+        return CFG_ITreePtr(tree);
+    }
+
+  private:
+    ~CFG_MemTree() override = default;
+
+    void require_init(const char* op, const _bstr_t& path) const {
+        if (!m_bInitialised) {
+            raise(E_UNEXPECTED, op, path, "the tree was not initialised (call Init first)");
+        }
+    }
+
+    // The node reached by the first count parts; missing children are created
+    // when bCreate is set, otherwise a missing child answers null.
+    std::shared_ptr<CFG_Node> walk(const std::vector<std::u16string_view>& parts, std::size_t count,
+                                   bool bCreate) const {
+        std::shared_ptr<CFG_Node> node = m_pNode;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::shared_ptr<CFG_Node> child = node->find_child(parts[i]);
+            if (!child) {
+                if (!bCreate) {
+                    return nullptr;
+                }
+                child = std::make_shared<CFG_Node>();
+                child->name = _bstr_t(std::u16string(parts[i]));
+                child->parent = node;
+                node->children.push_back(child);
+            }
+            node = std::move(child);
+        }
+        return node;
+    }
+
+    std::shared_ptr<CFG_Node> existing_node(const char* op, const _bstr_t& path) const {
+        require_init(op, path);
+        const std::vector<std::u16string_view> parts = split_path(op, path);
+        std::shared_ptr<CFG_Node> node = walk(parts, parts.size(), false);
+        if (!node) {
+            raise(COM_E_NOTFOUND, op, path, "no such child node");
+        }
+        return node;
+    }
+
+    std::vector<std::u16string_view> value_parts(const char* op, const _bstr_t& path) const {
+        require_init(op, path);
+        std::vector<std::u16string_view> parts = split_path(op, path);
+        if (parts.empty()) {
+            raise(E_INVALIDARG, op, path, "a value needs a name");
+        }
+        return parts;
+    }
+
+    // The value at path, or null when it or a child on the way is missing.
+    const CFG_Value* find_value(const char* op, const _bstr_t& path) const {
+        const std::vector<std::u16string_view> parts = value_parts(op, path);
+        const std::shared_ptr<CFG_Node> node = walk(parts, parts.size() - 1, false);
+        return node ? node->find_value(parts.back()) : nullptr;
+    }
+
+    // The value at path, created (with the children on the way) when missing.
+    CFG_Value& value_slot(const char* op, const _bstr_t& path) {
+        const std::vector<std::u16string_view> parts = value_parts(op, path);
+        const std::shared_ptr<CFG_Node> node = walk(parts, parts.size() - 1, true);
+        if (CFG_Value* existing = node->find_value(parts.back())) {
+            return *existing;
+        }
+        CFG_Value& added = node->values.emplace_back();
+        added.name = _bstr_t(std::u16string(parts.back()));
+        return added;
+    }
+
+    static void store(CFG_Value& slot, CFG_ValueKind kind, const _bstr_t& text, int number) {
+        slot.kind = kind;
+        slot.text = text;
+        slot.number = number;
+    }
+
+    static int int_of(const char* op, const _bstr_t& path, const CFG_Value& value) {
+        if (value.kind == CFG_ValueKind::Int) {
+            return value.number;
+        }
+        int result = 0;
+        if (!parse_int(value.text.view(), result)) {
+            raise(DISP_E_TYPEMISMATCH, op, path,
+                  "the value " + quoted(value.text.view()) + " is not an integer");
+        }
+        return result;
+    }
+
+    std::shared_ptr<CFG_Node> m_pNode;
+    bool m_bInitialised;
+};
+
+void dump_node(CFG_ITree& tree, int depth, std::string& out) {
+    const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
+    out += indent + "[" + tree.GetNodeName().utf8() + "]\n";
+    const int count = tree.GetValueCount(_bstr_t());
+    for (int i = 0; i < count; ++i) {
+        const _bstr_t name = tree.GetValueName(_bstr_t(), i);
+        out += indent + "  " + name.utf8() + " = ";
+        if (tree.GetValueKind(name) == CFG_ValueKind::Int) {
+            out += std::to_string(tree.GetInt(name));
+        } else {
+            out += quoted(tree.GetString(name).view());
+        }
+        out += "\n";
+    }
+    const CFG_INameListPtr names = tree.GetChildNames(_bstr_t());
+    for (int i = 0; i < names->GetCount(); ++i) {
+        dump_node(*tree.GetSubTree(names->GetItem(i)), depth + 1, out);
+    }
+}
+
+bool nodes_equal(CFG_ITree& a, CFG_ITree& b) {
+    if (a.GetNodeName() != b.GetNodeName()) {
+        return false;
+    }
+    const int count = a.GetValueCount(_bstr_t());
+    if (count != b.GetValueCount(_bstr_t())) {
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        const _bstr_t name = a.GetValueName(_bstr_t(), i);
+        if (name != b.GetValueName(_bstr_t(), i)) {
+            return false;
+        }
+        const CFG_ValueKind kind = a.GetValueKind(name);
+        if (kind != b.GetValueKind(name)) {
+            return false;
+        }
+        if (kind == CFG_ValueKind::Int ? a.GetInt(name) != b.GetInt(name)
+                                       : a.GetString(name) != b.GetString(name)) {
+            return false;
+        }
+    }
+    const CFG_INameListPtr namesA = a.GetChildNames(_bstr_t());
+    const CFG_INameListPtr namesB = b.GetChildNames(_bstr_t());
+    if (namesA->GetCount() != namesB->GetCount()) {
+        return false;
+    }
+    for (int i = 0; i < namesA->GetCount(); ++i) {
+        const _bstr_t name = namesA->GetItem(i);
+        if (name != namesB->GetItem(i) || !nodes_equal(*a.GetSubTree(name), *b.GetSubTree(name))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 _bstr_t CFG_INameList::GetItem(int index) const {
     if (index < 0 || index >= GetCount()) {
         return _bstr_t();
@@ -8,14 +438,33 @@ _bstr_t CFG_INameList::GetItem(int index) const {
 }
 
 CFG_ITreePtr CFG_CreateTree() {
-    COM_RaiseError(E_NOTIMPL, "CFG_CreateTree: not yet available");
+    std::shared_ptr<CFG_Node> node;
+    try {
+        node = std::make_shared<CFG_Node>();
+        node->name = _bstr_t(u"");
+    } catch (const std::bad_alloc&) {
+        COM_RaiseError(E_OUTOFMEMORY, "CFG_CreateTree: out of memory");
+    }
+    return CFG_MemTree::make_view(std::move(node), false);
 }
-CFG_ITreePtr CFG_CloneTree(const CFG_ITreePtr&) {
-    COM_RaiseError(E_NOTIMPL, "CFG_CloneTree");
+
+CFG_ITreePtr CFG_CloneTree(const CFG_ITreePtr& tree) {
+    std::shared_ptr<CFG_Node> copy = copy_tree(*tree);
+    return CFG_MemTree::make_view(std::move(copy), true);
 }
-bool CFG_TreesEqual(const CFG_ITreePtr&, const CFG_ITreePtr&) {
-    return false;
+
+bool CFG_TreesEqual(const CFG_ITreePtr& a, const CFG_ITreePtr& b) {
+    if (!a || !b) {
+        return !a && !b;
+    }
+    return nodes_equal(*a, *b);
 }
-std::string CFG_DumpTree(const CFG_ITreePtr&) {
-    return {};
+
+std::string CFG_DumpTree(const CFG_ITreePtr& tree) {
+    if (!tree) {
+        return "(null tree)\n";
+    }
+    std::string out;
+    dump_node(*tree, 0, out);
+    return out;
 }
