@@ -1,0 +1,438 @@
+#include "volr/VXR_VOLR_ColorClass.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "I18n/I18n_ConvertUtils.h"
+#include "UTL/UTL_Numeric.h"
+#include "log/Tmr_LogFile.h"
+
+namespace {
+
+constexpr const char* kLogSource = "VXR_VOLR_ColorClass";
+
+// Colour ramp: segments shorter than this are skipped (single precision).
+constexpr double kShortColorSegment = static_cast<double>(1e-5f);
+// Colour ramp: every segment reaches this far beyond its right-hand point
+// (single precision).
+constexpr double kColorSegmentTolerance = static_cast<double>(1e-6f);
+// Added before a colour component is truncated. Double literal: its width is
+// not fixed as single.
+constexpr double kComponentRounding = 0.49;
+// A window change smaller than or equal to this is no change (single precision).
+constexpr double kWindowStep = static_cast<double>(1e-7f);
+// Widths below this in magnitude snap the window back to none (single precision).
+constexpr double kMinWidth = static_cast<double>(1e-4f);
+// A pivot within this of 0 counts as not placed yet. Double literal: its width
+// is not fixed as single.
+constexpr double kUnsetPivot = 0.001;
+
+constexpr int kPositionPrecision = 10;
+
+float ClampWindowOffset(float value) {
+    if (value < -1.0f) {
+        return -1.0f;
+    }
+    if (value > 1.0f) {
+        return 1.0f;
+    }
+    return value;
+}
+
+bool BeginsWith(const _bstr_t& name, std::u16string_view prefix) {
+    return name.view().substr(0, prefix.size()) == prefix;
+}
+
+// A clone of graph as a trapeze graph; null for a null graph or when memory
+// runs out.
+VXR_VOLR_TrapezeOpacityGraph* CloneGraph(const VXR_VOLR_TrapezeOpacityGraph* graph) {
+    if (graph == nullptr) {
+        return nullptr;
+    }
+    VXR_VOLR_OpacityGraphIfc* clone = graph->Clone();
+    auto* trapeze = dynamic_cast<VXR_VOLR_TrapezeOpacityGraph*>(clone);
+    if (trapeze == nullptr) {
+        delete clone;
+    }
+    return trapeze;
+}
+
+// The graph's opacity at x without its maximum-opacity factor: the value a
+// point's y must take to keep the curve where it is.
+float RelativeOpacityUnscaled(VXR_VOLR_TrapezeOpacityGraph& graph, float x) {
+    const float maxOpacity = graph.GetMaxOpacity();
+    graph.SetMaxOpacity(1.0f);
+    const float y = graph.GetRelativeOpacity(x);
+    graph.SetMaxOpacity(maxOpacity);
+    return y;
+}
+
+}  // namespace
+
+// --- VXR_VOLR_ColorPoint ------------------------------------------------------
+
+VXR_VOLR_ColorPoint::VXR_VOLR_ColorPoint(const CFG_ITreePtr& tree) {
+    const int red = tree->GetInt("r");
+    const int green = tree->GetInt("g");
+    const int blue = tree->GetInt("b");
+    const std::string text = tree->GetString("value").utf8();
+    const double value = I18n_ConvertUtils::DicomLocaleStrNum2Double(text);
+    m_Color = UTL_Color(red, green, blue);
+    m_fValue = static_cast<float>(value);
+}
+
+CFG_ITreePtr VXR_VOLR_ColorPoint::ExportToCFG() const {
+    CFG_ITreePtr tree = CFG_CreateTree();
+    tree->Init();
+    tree->SetInt("r", m_Color.GetRed());
+    tree->SetInt("g", m_Color.GetGreen());
+    tree->SetInt("b", m_Color.GetBlue());
+    tree->SetString("value", I18n_ConvertUtils::Double2DicomLocaleStrNum(
+                                 static_cast<double>(m_fValue), kPositionPrecision)
+                                 .c_str());
+    return tree;
+}
+
+// --- VXR_VOLR_ColorClass: life cycle -------------------------------------------
+
+VXR_VOLR_ColorClass::VXR_VOLR_ColorClass(const _bstr_t& name, VXR_VOLR_TrapezeOpacityGraph* graph)
+    : m_Name(name), m_pOpacityGraph(graph) {}
+
+VXR_VOLR_ColorClass::VXR_VOLR_ColorClass(const CFG_ITreePtr& tree) {
+    if (!tree) {
+        TMR_LOG(kLogSource, 3, "Failed to get class\n");
+        return;
+    }
+    m_Name = tree->GetString("name");
+    m_bAllowWindowing = tree->GetIntDefault("allow_windowing", 1) > 0;
+    const _bstr_t type = tree->GetString("op_graph\\type");
+    if (type.view() != u"trapeze") {
+        TMR_LOG(kLogSource, 3, "Failed to get opacity graph type=%ls\n", Tmr_Wide(type).c_str());
+        return;
+    }
+    // Held here until the colour points are read: a failing read must not leak it.
+    std::unique_ptr<VXR_VOLR_TrapezeOpacityGraph> graph(
+        new VXR_VOLR_TrapezeOpacityGraph(tree->GetSubTree("op_graph")));
+    const CFG_INameListPtr children = tree->GetChildNames("");
+    const int childCount = children->GetCount();
+    for (int i = 0; i < childCount; ++i) {
+        const _bstr_t child = children->GetItem(i);
+        if (BeginsWith(child, u"color_point")) {
+            AddColorPoint(VXR_VOLR_ColorPoint(tree->GetSubTree(child)));
+        }
+    }
+    m_pOpacityGraph = graph.release();
+}
+
+VXR_VOLR_ColorClass::VXR_VOLR_ColorClass(const VXR_VOLR_ColorClass& other)
+    : UTL_ChangeCounter(other) {
+    copy_state(other);
+    m_pOpacityGraph = CloneGraph(other.m_pOpacityGraph);
+    for (const VXR_VOLR_ColorPoint& point : other.m_ColorPoints) {
+        AddColorPoint(point);
+    }
+}
+
+VXR_VOLR_ColorClass& VXR_VOLR_ColorClass::operator=(const VXR_VOLR_ColorClass& other) {
+    if (this == &other) {
+        return *this;
+    }
+    VXR_VOLR_TrapezeOpacityGraph* graph = CloneGraph(other.m_pOpacityGraph);
+    UTL_ChangeCounter::operator=(other);
+    copy_state(other);
+    m_ColorPoints = other.m_ColorPoints;
+    delete m_pOpacityGraph;
+    m_pOpacityGraph = graph;
+    return *this;
+}
+
+VXR_VOLR_ColorClass::~VXR_VOLR_ColorClass() {
+    delete m_pOpacityGraph;
+}
+
+void VXR_VOLR_ColorClass::copy_state(const VXR_VOLR_ColorClass& other) {
+    m_Name = other.m_Name;
+    m_nBPP = other.m_nBPP;
+    m_nMaxPixelValue = other.m_nMaxPixelValue;
+    m_bAllowWindowing = other.m_bAllowWindowing;
+    m_bIsActive = other.m_bIsActive;
+    m_fWidth = other.m_fWidth;
+    m_fCenter = other.m_fCenter;
+    m_fPivot = other.m_fPivot;
+}
+
+// --- colour points ------------------------------------------------------------
+
+unsigned int VXR_VOLR_ColorClass::GetColorPointCount() const {
+    return static_cast<unsigned int>(m_ColorPoints.entries());
+}
+
+VXR_VOLR_ColorPoint VXR_VOLR_ColorClass::GetColorPoint(int i) const {
+    return m_ColorPoints[static_cast<unsigned int>(i)];
+}
+
+void VXR_VOLR_ColorClass::RemoveColorPoint(int i) {
+    m_ColorPoints.removeAt(static_cast<unsigned int>(i));
+}
+
+void VXR_VOLR_ColorClass::AddColorPoint(const VXR_VOLR_ColorPoint& point) {
+    InsertColorPoint(point);
+}
+
+int VXR_VOLR_ColorClass::InsertColorPoint(const VXR_VOLR_ColorPoint& point) {
+    const auto at = std::upper_bound(m_ColorPoints.begin(), m_ColorPoints.end(), point,
+                                     VXR_VOLR_ColorPointCompare());
+    const auto index = static_cast<std::size_t>(at - m_ColorPoints.begin());
+    m_ColorPoints.insertAt(index, point);
+    return static_cast<int>(index);
+}
+
+// --- evaluation -----------------------------------------------------------------
+
+void VXR_VOLR_ColorClass::SetBPP(int bpp) {
+    m_nBPP = bpp;
+    m_nMaxPixelValue = UTL_MaxPixelValue(bpp);
+    if (m_pOpacityGraph != nullptr) {
+        m_pOpacityGraph->SetBPP(bpp);
+    }
+}
+
+float VXR_VOLR_ColorClass::CalcWindowing(float v) const {
+    const double pivot = m_fPivot;
+    return static_cast<float>((v - pivot) * (static_cast<double>(m_fWidth) + 1.0) + pivot +
+                              m_fCenter);
+}
+
+float VXR_VOLR_ColorClass::CalcInverseWindowing(float v) const {
+    const double scale = static_cast<double>(m_fWidth) + 1.0;
+    const double offset = static_cast<double>(v) - m_fCenter - m_fPivot;
+    if (scale == 0.0) {
+        // Width -1 collapses the window onto one position: everything off it is
+        // infinitely far out, the position itself has no preimage.
+        if (offset > 0.0) {
+            return std::numeric_limits<float>::infinity();
+        }
+        if (offset < 0.0) {
+            return -std::numeric_limits<float>::infinity();
+        }
+        return std::numeric_limits<float>::quiet_NaN();
+    }
+    return static_cast<float>(offset / scale + m_fPivot);
+}
+
+float VXR_VOLR_ColorClass::GetRelativeOpacity(float x) const {
+    if (m_pOpacityGraph == nullptr) {
+        return 0.0f;
+    }
+    return m_pOpacityGraph->GetRelativeOpacity(CalcInverseWindowing(x));
+}
+
+UTL_Color VXR_VOLR_ColorClass::GetColor(float x) const {
+    float w = CalcInverseWindowing(x);
+    if (w > 1.0f) {
+        w = 1.0f;
+    } else if (w < 0.0f) {
+        w = 0.0f;
+    }
+    const VXR_VOLR_ColorPoint& front = m_ColorPoints[0];  // raises RWBoundsErr when empty
+    const std::size_t count = m_ColorPoints.entries();
+    const VXR_VOLR_ColorPoint* points = m_ColorPoints.data();
+    const VXR_VOLR_ColorPoint& back = points[count - 1];
+    if (w < front.m_fValue) {
+        return front.m_Color;
+    }
+    if (w > back.m_fValue) {
+        return back.m_Color;
+    }
+    if (count == 1) {
+        return front.m_Color;
+    }
+    const double at = w;
+    for (std::size_t i = 1; i < count; ++i) {
+        const VXR_VOLR_ColorPoint& left = points[i - 1];
+        const VXR_VOLR_ColorPoint& right = points[i];
+        const double length = static_cast<double>(right.m_fValue) - left.m_fValue;
+        if (length < kShortColorSegment) {
+            continue;
+        }
+        if (at < right.m_fValue + kColorSegmentTolerance) {
+            const double h = static_cast<float>(1.0 / length);
+            const double toLeft = at - left.m_fValue;
+            const double toRight = right.m_fValue - at;
+            const auto blend = [&](int rightComp, int leftComp) {
+                return UTL_TruncToInt((rightComp * toLeft + toRight * leftComp) * h +
+                                      kComponentRounding);
+            };
+            return UTL_Color(blend(right.m_Color.GetRed(), left.m_Color.GetRed()),
+                             blend(right.m_Color.GetGreen(), left.m_Color.GetGreen()),
+                             blend(right.m_Color.GetBlue(), left.m_Color.GetBlue()));
+        }
+    }
+    return UTL_Color();
+}
+
+// --- window -----------------------------------------------------------------------
+
+void VXR_VOLR_ColorClass::SetCenter(float center) {
+    if (!m_bAllowWindowing || !m_bIsActive) {
+        return;
+    }
+    m_fCenter = center;
+}
+
+bool VXR_VOLR_ColorClass::AddCenter(float delta) {
+    if (!m_bAllowWindowing || !m_bIsActive) {
+        return false;
+    }
+    const float moved =
+        ClampWindowOffset(static_cast<float>(static_cast<double>(m_fCenter) + delta));
+    if (!(std::fabs(static_cast<double>(m_fCenter) - moved) > kWindowStep)) {
+        return false;
+    }
+    m_fCenter = moved;
+    return true;
+}
+
+void VXR_VOLR_ColorClass::SetWidth(float width) {
+    if (!m_bAllowWindowing || !m_bIsActive) {
+        return;
+    }
+    if (std::fabs(static_cast<double>(width)) < kMinWidth) {
+        m_fWidth = 0.0f;
+        m_fPivot = 0.0f;
+        return;
+    }
+    if (std::fabs(static_cast<double>(m_fPivot)) <= kUnsetPivot && m_pOpacityGraph != nullptr) {
+        // Both reads come first: an empty graph raises before anything changes.
+        const VXR_VOLR_OpacityPoint first = m_pOpacityGraph->GetOpacityPoint(0);
+        const VXR_VOLR_OpacityPoint last = m_pOpacityGraph->GetOpacityPoint(
+            static_cast<int>(m_pOpacityGraph->GetOpPointCount()) - 1);
+        m_fPivot = static_cast<float>((static_cast<double>(first.m_fX) + last.m_fX) * 0.5);
+    }
+    m_fWidth = width;
+}
+
+bool VXR_VOLR_ColorClass::AddWidth(float delta) {
+    if (!m_bAllowWindowing || !m_bIsActive) {
+        return false;
+    }
+    const float moved =
+        ClampWindowOffset(static_cast<float>(static_cast<double>(m_fWidth) + delta));
+    if (!(std::fabs(static_cast<double>(m_fWidth) - moved) > kWindowStep)) {
+        return false;
+    }
+    SetWidth(moved);
+    return true;
+}
+
+void VXR_VOLR_ColorClass::ApplyWindowing() {
+    std::size_t i = 0;
+    while (i < m_ColorPoints.entries()) {
+        VXR_VOLR_ColorPoint& point = m_ColorPoints[i];
+        point.m_fValue = CalcWindowing(point.m_fValue);
+        if (point.m_fValue < 0.0f) {
+            point.m_fValue = 0.0f;
+            if (i > 0) {
+                // The earlier point already sits at 0; the current one takes
+                // its place and the next point is now at index i.
+                m_ColorPoints.removeAt(0);
+                continue;
+            }
+        } else if (point.m_fValue > 1.0f) {
+            point.m_fValue = 1.0f;
+            m_ColorPoints.resize(i + 1);
+            break;
+        }
+        ++i;
+    }
+
+    if (m_pOpacityGraph != nullptr) {
+        VXR_VOLR_TrapezeOpacityGraph& graph = *m_pOpacityGraph;
+        int k = 0;
+        while (static_cast<unsigned int>(k) < graph.GetOpPointCount()) {
+            VXR_VOLR_OpacityPoint point = graph.GetOpacityPoint(k);
+            point.m_fX = CalcWindowing(point.m_fX);
+            graph.UpdateOpPoint(k, point);
+            if (point.m_fX < 0.0f) {
+                point.m_fY = RelativeOpacityUnscaled(graph, 0.0f);
+                point.m_fX = 0.0f;
+                graph.UpdateOpPoint(k, point);
+                if (k > 0) {
+                    graph.RemoveOpPoint(0);
+                    continue;
+                }
+            } else if (point.m_fX > 1.0f) {
+                point.m_fY = RelativeOpacityUnscaled(graph, 1.0f);
+                point.m_fX = 1.0f;
+                graph.UpdateOpPoint(k, point);
+                while (graph.GetOpPointCount() > static_cast<unsigned int>(k) + 1) {
+                    graph.RemoveOpPoint(k + 1);
+                }
+                break;
+            }
+            ++k;
+        }
+    }
+
+    m_fWidth = 0.0f;
+    m_fCenter = 0.0f;
+    m_fPivot = 0.0f;
+}
+
+// --- storage --------------------------------------------------------------------
+
+void VXR_VOLR_ColorClass::shrink() {
+    if (m_ColorPoints.entries() < 2) {
+        return;
+    }
+    if (m_ColorPoints[1].m_Color == m_ColorPoints[0].m_Color) {
+        m_ColorPoints.removeAt(0);
+    }
+    std::size_t i = 2;
+    while (i < m_ColorPoints.entries()) {
+        const UTL_Color& color = m_ColorPoints[i].m_Color;
+        if (color == m_ColorPoints[i - 1].m_Color && color == m_ColorPoints[i - 2].m_Color) {
+            m_ColorPoints.removeAt(i - 1);
+        } else {
+            ++i;
+        }
+    }
+    const std::size_t count = m_ColorPoints.entries();
+    if (count >= 2 && m_ColorPoints[count - 1].m_Color == m_ColorPoints[count - 2].m_Color) {
+        m_ColorPoints.removeAt(count - 1);
+    }
+}
+
+CFG_ITreePtr VXR_VOLR_ColorClass::ExportToCFG() {
+    shrink();
+    CFG_ITreePtr tree = CFG_CreateTree();
+    tree->Init();
+    tree->SetString("name", m_Name);
+    tree->SetInt("allow_windowing", m_bAllowWindowing ? 1 : 0);
+    if (m_pOpacityGraph != nullptr) {
+        CFG_ITreePtr graphTree = m_pOpacityGraph->ExportToCFG();
+        graphTree->SetNodeName("", "op_graph");
+        tree->AddSubTree("", graphTree);
+        tree->SetString("op_graph\\type", m_pOpacityGraph->GetTypeStr());
+    } else {
+        // No type: the node reads back as a class without graph.
+        CFG_ITreePtr graphTree = CFG_CreateTree();
+        graphTree->Init();
+        graphTree->SetNodeName("", "op_graph");
+        tree->AddSubTree("", graphTree);
+    }
+    const std::size_t count = m_ColorPoints.entries();
+    for (std::size_t k = 1; k <= count; ++k) {
+        CFG_ITreePtr pointTree = VXR_VOLR_ColorPoint(m_ColorPoints[k - 1]).ExportToCFG();
+        char name[32];
+        std::snprintf(name, sizeof name, "color_point%.2d", static_cast<int>(k));
+        pointTree->SetNodeName("", name);
+        tree->AddSubTree("", pointTree);
+    }
+    return tree;
+}

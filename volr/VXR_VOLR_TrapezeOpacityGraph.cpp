@@ -1,0 +1,243 @@
+#include "volr/VXR_VOLR_TrapezeOpacityGraph.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <map>
+#include <new>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "I18n/I18n_ConvertUtils.h"
+#include "UTL/UTL_Numeric.h"
+
+namespace {
+
+// Tolerance of the last segment only, so that x exactly on the last point is
+// taken by it (single precision, widened to double for the comparison).
+constexpr double kLastSegmentTolerance = static_cast<double>(1e-6f);
+// A segment shorter than this is a vertical edge and answers its right-hand y.
+// Double literal: the width of this constant is not fixed as single.
+constexpr double kVerticalEdge = 0.0001;
+
+constexpr int kPositionPrecision = 10;
+constexpr int kOpacityPrecision = 3;
+
+// Splits a graph value name "point<N>_x" / "point<N>_y" (N a decimal number of
+// one or more digits, N >= 1, within int range) into the point's index N - 1
+// and whether it names x. Anything else is not a point name.
+bool ParsePointName(std::u16string_view name, int& index, bool& isX) {
+    constexpr std::u16string_view kPrefix = u"point";
+    if (name.size() < kPrefix.size() + 3 || name.substr(0, kPrefix.size()) != kPrefix) {
+        return false;
+    }
+    const char16_t axis = name.back();
+    if (name[name.size() - 2] != u'_' || (axis != u'x' && axis != u'y')) {
+        return false;
+    }
+    const std::u16string_view digits =
+        name.substr(kPrefix.size(), name.size() - kPrefix.size() - 2);
+    std::string ascii;
+    ascii.reserve(digits.size());
+    for (const char16_t c : digits) {
+        if (c < u'0' || c > u'9') {
+            return false;
+        }
+        ascii.push_back(static_cast<char>(c));
+    }
+    int number = 0;
+    const auto result = std::from_chars(ascii.data(), ascii.data() + ascii.size(), number);
+    if (result.ec != std::errc() || result.ptr != ascii.data() + ascii.size() || number < 1) {
+        return false;
+    }
+    index = number - 1;
+    isX = axis == u'x';
+    return true;
+}
+
+bool BeginsWithPoint(const _bstr_t& name) {
+    return name.view().substr(0, 5) == u"point";
+}
+
+float ReadNumber(const CFG_ITreePtr& tree, const _bstr_t& name) {
+    const std::string text = tree->GetString(name).utf8();
+    return static_cast<float>(I18n_ConvertUtils::DicomLocaleStrNum2Double(text));
+}
+
+_bstr_t NumberText(float value, int precision) {
+    return _bstr_t(
+        I18n_ConvertUtils::Double2DicomLocaleStrNum(static_cast<double>(value), precision).c_str());
+}
+
+}  // namespace
+
+VXR_VOLR_TrapezeOpacityGraph::VXR_VOLR_TrapezeOpacityGraph(float maxOpacity, bool flag)
+    : m_bFlag(flag), m_fMaxOpacity(maxOpacity) {}
+
+VXR_VOLR_TrapezeOpacityGraph::VXR_VOLR_TrapezeOpacityGraph(
+    const VXR_VOLR_TrapezeOpacityGraph& other) = default;
+
+VXR_VOLR_TrapezeOpacityGraph& VXR_VOLR_TrapezeOpacityGraph::operator=(
+    const VXR_VOLR_TrapezeOpacityGraph& other) = default;
+
+VXR_VOLR_TrapezeOpacityGraph::~VXR_VOLR_TrapezeOpacityGraph() = default;
+
+VXR_VOLR_TrapezeOpacityGraph::VXR_VOLR_TrapezeOpacityGraph(const CFG_ITreePtr& tree)
+    : m_bFlag(false), m_fMaxOpacity(0.0f) {
+    const _bstr_t self(u"");
+    const int count = tree->GetValueCount(self);
+    if (count < 1) {
+        return;
+    }
+    std::vector<_bstr_t> names;
+    names.reserve(static_cast<std::size_t>(count));
+    bool anyPointName = false;
+    for (int i = 0; i < count; ++i) {
+        names.push_back(tree->GetValueName(self, i));
+        anyPointName = anyPointName || BeginsWithPoint(names.back());
+    }
+    if (!anyPointName) {
+        return;
+    }
+
+    // One entry per point number that was actually met, in number order; a
+    // dense table sized by the largest number could be made huge by one name.
+    struct Entry {
+        float x = 0.0f;
+        float y = 0.0f;
+        bool xSeen = false;
+        bool ySeen = false;
+    };
+    std::map<int, Entry> entries;
+    for (const _bstr_t& name : names) {
+        int index = 0;
+        bool isX = false;
+        if (BeginsWithPoint(name)) {
+            if (!ParsePointName(name.view(), index, isX)) {
+                continue;
+            }
+            const float value = ReadNumber(tree, name);
+            Entry& entry = entries[index];
+            if (isX) {
+                entry.x = value;
+                entry.xSeen = true;
+            } else {
+                entry.y = value;
+                entry.ySeen = true;
+            }
+        } else if (name.view() == u"max_opacity") {
+            m_fMaxOpacity = ReadNumber(tree, name);
+        }
+    }
+    for (const auto& [index, entry] : entries) {
+        if (entry.xSeen && entry.ySeen) {
+            AddOpacityPoint(VXR_VOLR_OpacityPoint(entry.x, entry.y));
+        }
+    }
+}
+
+float VXR_VOLR_TrapezeOpacityGraph::GetRelativeOpacity(float x) const {
+    if (x > 1.0f) {
+        x = 1.0f;
+    } else if (x < 0.0f) {
+        x = 0.0f;
+    }
+    const VXR_VOLR_OpacityPoint& front = m_OpPoints[0];  // raises RWBoundsErr when empty
+    const double maxOpacity = m_fMaxOpacity;
+    const std::size_t count = m_OpPoints.entries();
+    const VXR_VOLR_OpacityPoint* points = m_OpPoints.data();
+    const VXR_VOLR_OpacityPoint& back = points[count - 1];
+    if (x < front.m_fX) {
+        return static_cast<float>(front.m_fY * maxOpacity);
+    }
+    if (x > back.m_fX) {
+        return static_cast<float>(back.m_fY * maxOpacity);
+    }
+    if (count == 1) {
+        return static_cast<float>(front.m_fY * maxOpacity);
+    }
+    const double value = x;
+    for (std::size_t j = 1; j < count; ++j) {
+        const double tolerance = (j == count - 1) ? kLastSegmentTolerance : 0.0;
+        const VXR_VOLR_OpacityPoint& left = points[j - 1];
+        const VXR_VOLR_OpacityPoint& right = points[j];
+        if (value < right.m_fX + tolerance) {
+            const double dx = static_cast<double>(right.m_fX) - left.m_fX;
+            if (dx < kVerticalEdge) {
+                return static_cast<float>(right.m_fY * maxOpacity);
+            }
+            const double y = left.m_fY + (value - left.m_fX) / dx *
+                                             (static_cast<double>(right.m_fY) - left.m_fY);
+            return static_cast<float>(y * maxOpacity);
+        }
+    }
+    return 0.0f;  // only a NaN gets here
+}
+
+void VXR_VOLR_TrapezeOpacityGraph::SetBPP(int bpp) {
+    m_nBPP = bpp;
+    m_nMaxPixelValue = UTL_MaxPixelValue(bpp);
+}
+
+VXR_VOLR_OpacityGraphIfc* VXR_VOLR_TrapezeOpacityGraph::Clone() const {
+    return new (std::nothrow) VXR_VOLR_TrapezeOpacityGraph(*this);
+}
+
+_bstr_t VXR_VOLR_TrapezeOpacityGraph::GetTypeStr() const {
+    static const _bstr_t type(u"trapeze");
+    return type;
+}
+
+unsigned int VXR_VOLR_TrapezeOpacityGraph::GetOpPointCount() const {
+    return static_cast<unsigned int>(m_OpPoints.entries());
+}
+
+VXR_VOLR_OpacityPoint VXR_VOLR_TrapezeOpacityGraph::GetOpacityPoint(int i) const {
+    return m_OpPoints[static_cast<unsigned int>(i)];
+}
+
+void VXR_VOLR_TrapezeOpacityGraph::UpdateOpPoint(int i, const VXR_VOLR_OpacityPoint& point) {
+    VXR_VOLR_OpacityPoint& target = m_OpPoints[static_cast<unsigned int>(i)];
+    target.m_fX = point.m_fX;
+    target.m_fY = point.m_fY;
+}
+
+void VXR_VOLR_TrapezeOpacityGraph::RemoveOpPoint(int i) {
+    m_OpPoints.removeAt(static_cast<unsigned int>(i));
+}
+
+void VXR_VOLR_TrapezeOpacityGraph::AddOpacityPoint(const VXR_VOLR_OpacityPoint& point) {
+    const auto at = std::upper_bound(m_OpPoints.begin(), m_OpPoints.end(), point,
+                                     VXR_VOLR_OpacityPointCompare());
+    m_OpPoints.insertAt(static_cast<std::size_t>(at - m_OpPoints.begin()), point);
+}
+
+void VXR_VOLR_TrapezeOpacityGraph::shrink() {
+    std::size_t i = 2;
+    while (i < m_OpPoints.entries()) {
+        const float y = m_OpPoints[i].m_fY;
+        if (y == m_OpPoints[i - 1].m_fY && y == m_OpPoints[i - 2].m_fY) {
+            m_OpPoints.removeAt(i - 1);
+        } else {
+            ++i;
+        }
+    }
+}
+
+CFG_ITreePtr VXR_VOLR_TrapezeOpacityGraph::ExportToCFG() {
+    shrink();
+    CFG_ITreePtr tree = CFG_CreateTree();
+    tree->Init();
+    const std::size_t count = m_OpPoints.entries();
+    for (std::size_t k = 1; k <= count; ++k) {
+        const VXR_VOLR_OpacityPoint& point = m_OpPoints[k - 1];
+        char name[32];
+        std::snprintf(name, sizeof name, "point%.2d_x", static_cast<int>(k));
+        tree->SetString(name, NumberText(point.m_fX, kPositionPrecision));
+        std::snprintf(name, sizeof name, "point%.2d_y", static_cast<int>(k));
+        tree->SetString(name, NumberText(point.m_fY, kOpacityPrecision));
+    }
+    tree->SetString("max_opacity", NumberText(m_fMaxOpacity, kOpacityPrecision));
+    return tree;
+}
