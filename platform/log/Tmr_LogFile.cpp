@@ -1,10 +1,13 @@
 #include "log/Tmr_LogFile.h"
 
 #include <climits>
+#include <clocale>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include <locale.h>
 
 Tmr_LogFile TmrGLog;
 
@@ -12,6 +15,7 @@ namespace {
 
 struct PendingParams {
     bool set = false;
+    bool suppressed = false;  // the last StoreParams turned the line down
     std::string source;
     int line = 0;
     int level = 0;
@@ -19,6 +23,28 @@ struct PendingParams {
 };
 
 thread_local PendingParams t_Pending;
+
+// Formats under a copy of the thread's locale whose character type is UTF-8, so
+// that "%ls" turns any wide text into UTF-8; in the plain "C" locale printf
+// fails on the first non-ASCII character and the whole line would be lost.
+// Numbers keep following the caller's locale.
+int format_utf8(char* buffer, std::size_t size, const char* format, va_list args) {
+    const locale_t current = uselocale(static_cast<locale_t>(nullptr));
+    const locale_t base = duplocale(current);
+    const locale_t utf8 =
+        base != static_cast<locale_t>(nullptr) ? newlocale(LC_CTYPE_MASK, "C.UTF-8", base) : base;
+    if (utf8 == static_cast<locale_t>(nullptr)) {
+        if (base != static_cast<locale_t>(nullptr)) {
+            freelocale(base);
+        }
+        return std::vsnprintf(buffer, size, format, args);
+    }
+    uselocale(utf8);
+    const int result = std::vsnprintf(buffer, size, format, args);
+    uselocale(current);
+    freelocale(utf8);
+    return result;
+}
 
 }  // namespace
 
@@ -44,9 +70,10 @@ Tmr_LogFile::~Tmr_LogFile() {
 int Tmr_LogFile::StoreParams(const char* source, int line, int level, int module, int /*flag*/) {
     if (level > GetMaxLevel()) {
         t_Pending = PendingParams{};
+        t_Pending.suppressed = true;
         return 0;
     }
-    t_Pending = PendingParams{true, source != nullptr ? source : "", line, level, module};
+    t_Pending = PendingParams{true, false, source != nullptr ? source : "", line, level, module};
     return 1;
 }
 
@@ -58,8 +85,9 @@ void Tmr_LogFile::Log(const char* format, ...) {
         record.level = t_Pending.level;
         record.module = t_Pending.module;
     }
+    const bool suppressed = t_Pending.suppressed;
     t_Pending = PendingParams{};
-    if (format == nullptr) {
+    if (format == nullptr || suppressed) {
         return;
     }
 
@@ -67,12 +95,16 @@ void Tmr_LogFile::Log(const char* format, ...) {
     va_start(args, format);
     va_list again;
     va_copy(again, args);
-    const int needed = std::vsnprintf(nullptr, 0, format, args);
+    const int needed = format_utf8(nullptr, 0, format, args);
     va_end(args);
     if (needed > 0) {
         record.text.resize(static_cast<std::size_t>(needed) + 1);
-        std::vsnprintf(record.text.data(), record.text.size(), format, again);
+        format_utf8(record.text.data(), record.text.size(), format, again);
         record.text.resize(static_cast<std::size_t>(needed));
+    } else if (needed < 0) {
+        // Text that cannot be formatted at all still leaves a trace of where
+        // it came from rather than an empty line.
+        record.text = std::string("(unformattable) ") + format;
     }
     va_end(again);
     TmrGLog.store(std::move(record));

@@ -20,7 +20,13 @@
 // of that level is wanted (level <= GetMaxLevel(); all levels by default); Log
 // formats the line with printf rules and stores it with those parameters. Log
 // without a preceding StoreParams on the same thread stores the line with an
-// empty source. The TMR_LOG macro below writes both calls.
+// empty source; Log right after a StoreParams that answered 0 stores nothing
+// (the line was turned down). The TMR_LOG macro below writes both calls.
+//
+// Texts are UTF-8: "%ls" arguments are converted to UTF-8 whatever the
+// process's character-type locale; numbers follow the caller's locale. A line
+// that printf cannot format at all is stored as "(unformattable) " followed by
+// its format.
 //
 // Lines are kept in a bounded buffer (the newest kCapacity records; older ones
 // are counted as dropped) that tests and tools read. Setting the environment
