@@ -24,9 +24,10 @@
 //    "\" (backslash). The empty path "" (or a null string) is this node. For a
 //    value operation all parts but the last name child nodes and the last part
 //    names the value; for a node operation every part names a child node.
-//  * A path with an empty part ("a\\b" written with two backslashes in a row, a
-//    leading or trailing "\") raises E_INVALIDARG. So does a value operation
-//    with the empty path: a node has no value of its own.
+//  * A path with an empty part (two "\" in a row, or a leading or trailing "\")
+//    raises E_INVALIDARG from every operation, reading ones included: it is a
+//    caller's mistake, not a missing entry. So does a value operation with the
+//    empty path: a node has no value of its own.
 //  * Names compare case-sensitively, code unit by code unit ("Name" and "name"
 //    are two entries).
 //  * Values and child nodes are separate name spaces: a node may hold a value
@@ -48,8 +49,9 @@
 //  * Values are listed (GetValueCount, GetValueName) in the order they were
 //    first written; overwriting keeps a value's place, RemoveValue drops it.
 //    Child nodes are listed in the order they were added.
-//  * Writing a value through children that do not exist yet creates them, in
-//    the way AddSubTree would (empty-named children cannot arise).
+//  * Writing a value through children that do not exist yet creates them as
+//    empty children, each appended as the last child of its parent. A null
+//    string is written as an empty one.
 //
 // Nodes
 //  * GetSubTree answers a live view of the child: writes through it change this
