@@ -62,16 +62,6 @@ VXR_VOLR_TrapezeOpacityGraph* CloneGraph(const VXR_VOLR_TrapezeOpacityGraph* gra
     return trapeze;
 }
 
-// The graph's opacity at x without its maximum-opacity factor: the value a
-// point's y must take to keep the curve where it is.
-float RelativeOpacityUnscaled(VXR_VOLR_TrapezeOpacityGraph& graph, float x) {
-    const float maxOpacity = graph.GetMaxOpacity();
-    graph.SetMaxOpacity(1.0f);
-    const float y = graph.GetRelativeOpacity(x);
-    graph.SetMaxOpacity(maxOpacity);
-    return y;
-}
-
 }  // namespace
 
 // --- VXR_VOLR_ColorPoint ------------------------------------------------------
@@ -351,6 +341,10 @@ void VXR_VOLR_ColorClass::ApplyWindowing() {
         ++i;
     }
 
+    // A graph point pushed beyond an end takes the graph's opacity at that end,
+    // read on the graph as it stands at that moment (earlier points moved, later
+    // ones not yet) and with the graph's maximum opacity applied, as the stored
+    // protocols were always baked.
     if (m_pOpacityGraph != nullptr) {
         VXR_VOLR_TrapezeOpacityGraph& graph = *m_pOpacityGraph;
         int k = 0;
@@ -359,7 +353,7 @@ void VXR_VOLR_ColorClass::ApplyWindowing() {
             point.m_fX = CalcWindowing(point.m_fX);
             graph.UpdateOpPoint(k, point);
             if (point.m_fX < 0.0f) {
-                point.m_fY = RelativeOpacityUnscaled(graph, 0.0f);
+                point.m_fY = graph.GetRelativeOpacity(0.0f);
                 point.m_fX = 0.0f;
                 graph.UpdateOpPoint(k, point);
                 if (k > 0) {
@@ -367,7 +361,7 @@ void VXR_VOLR_ColorClass::ApplyWindowing() {
                     continue;
                 }
             } else if (point.m_fX > 1.0f) {
-                point.m_fY = RelativeOpacityUnscaled(graph, 1.0f);
+                point.m_fY = graph.GetRelativeOpacity(1.0f);
                 point.m_fX = 1.0f;
                 graph.UpdateOpPoint(k, point);
                 while (graph.GetOpPointCount() > static_cast<unsigned int>(k) + 1) {

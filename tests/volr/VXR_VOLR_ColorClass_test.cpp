@@ -1,0 +1,786 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CFG/CFG_ITree.h"
+#include "RW/RW_Errors.h"
+#include "support/LogExpectations.h"
+#include "volr/VXR_VOLR_ColorClass.h"
+
+namespace {
+
+using Class = VXR_VOLR_ColorClass;
+using Graph = VXR_VOLR_TrapezeOpacityGraph;
+using CPoint = VXR_VOLR_ColorPoint;
+using OPoint = VXR_VOLR_OpacityPoint;
+using Points = std::vector<std::pair<float, float>>;
+
+const UTL_Color kBlack(0, 0, 0);
+const UTL_Color kWhite(255, 255, 255);
+const UTL_Color kRed(255, 0, 0);
+
+// Lets the tests call the protected shrink.
+class ShrinkableClass : public Class {
+  public:
+    using Class::Class;
+    using Class::shrink;
+};
+
+Graph* NewGraph(const Points& points, float maxOpacity = 1.0f) {
+    auto* graph = new Graph(maxOpacity);
+    for (const auto& [x, y] : points) {
+        graph->AddOpacityPoint(OPoint(x, y));
+    }
+    return graph;
+}
+
+Points GraphPoints(const Graph& graph) {
+    Points points;
+    for (unsigned int i = 0; i < graph.GetOpPointCount(); ++i) {
+        const OPoint p = graph.GetOpacityPoint(static_cast<int>(i));
+        points.emplace_back(p.m_fX, p.m_fY);
+    }
+    return points;
+}
+
+void AddColors(Class& cls, const std::vector<std::pair<float, UTL_Color>>& points) {
+    for (const auto& [value, color] : points) {
+        cls.AddColorPoint(CPoint(value, color));
+    }
+}
+
+std::vector<float> Values(const Class& cls) {
+    std::vector<float> values;
+    for (unsigned int i = 0; i < cls.GetColorPointCount(); ++i) {
+        values.push_back(cls.GetColorPoint(static_cast<int>(i)).m_fValue);
+    }
+    return values;
+}
+
+std::vector<UTL_Color> Colors(const Class& cls) {
+    std::vector<UTL_Color> colors;
+    for (unsigned int i = 0; i < cls.GetColorPointCount(); ++i) {
+        colors.push_back(cls.GetColorPoint(static_cast<int>(i)).m_Color);
+    }
+    return colors;
+}
+
+// A ramp from black at 0 to the given colour at 1, over the graph 0.2..0.6.
+Class Ramp(const UTL_Color& top = kWhite) {
+    Class cls("ramp", NewGraph({{0.2f, 0.0f}, {0.6f, 1.0f}}));
+    AddColors(cls, {{0.0f, kBlack}, {1.0f, top}});
+    return cls;
+}
+
+std::vector<std::string> ChildNames(const CFG_ITreePtr& tree, const char* path = "") {
+    std::vector<std::string> names;
+    const CFG_INameListPtr list = tree->GetChildNames(path);
+    for (int i = 0; i < list->GetCount(); ++i) {
+        names.push_back(list->GetItem(i).utf8());
+    }
+    return names;
+}
+
+std::vector<std::string> ValueNames(const CFG_ITreePtr& tree, const char* path = "") {
+    std::vector<std::string> names;
+    const int count = tree->GetValueCount(path);
+    for (int i = 0; i < count; ++i) {
+        names.push_back(tree->GetValueName(path, i).utf8());
+    }
+    return names;
+}
+
+CFG_ITreePtr NewTree() {
+    CFG_ITreePtr tree = CFG_CreateTree();
+    tree->Init();
+    return tree;
+}
+
+CFG_ITreePtr ColorPointNode(const char* name, int r, int g, int b, const char* value) {
+    CFG_ITreePtr node = NewTree();
+    node->SetInt("r", r);
+    node->SetInt("g", g);
+    node->SetInt("b", b);
+    node->SetString("value", value);
+    node->SetNodeName("", name);
+    return node;
+}
+
+// A class node with a trapeze graph of one point and the given graph type.
+CFG_ITreePtr ClassNode(const char* type) {
+    CFG_ITreePtr tree = NewTree();
+    tree->SetString("name", "VESSEL");
+    tree->SetString("op_graph\\point01_x", "0.5");
+    tree->SetString("op_graph\\point01_y", "1");
+    tree->SetString("op_graph\\max_opacity", "1");
+    tree->SetString("op_graph\\type", type);
+    tree->AddSubTree("", ColorPointNode("color_point01", 1, 2, 3, "0.4"));
+    return tree;
+}
+
+void ExpectSameClass(const Class& actual, const Class& expected) {
+    EXPECT_EQ(actual.GetName(), expected.GetName());
+    EXPECT_EQ(actual.GetAllowWindowing(), expected.GetAllowWindowing());
+    EXPECT_EQ(actual.GetIsActive(), expected.GetIsActive());
+    EXPECT_EQ(actual.GetWidth(), expected.GetWidth());
+    EXPECT_EQ(actual.GetCenter(), expected.GetCenter());
+    EXPECT_EQ(actual.GetPivot(), expected.GetPivot());
+    EXPECT_EQ(Values(actual), Values(expected));
+    EXPECT_EQ(Colors(actual), Colors(expected));
+    ASSERT_EQ(actual.GetOpacityGraph() == nullptr, expected.GetOpacityGraph() == nullptr);
+    if (actual.GetOpacityGraph() != nullptr) {
+        EXPECT_EQ(GraphPoints(*actual.GetOpacityGraph()), GraphPoints(*expected.GetOpacityGraph()));
+        EXPECT_EQ(actual.GetOpacityGraph()->GetMaxOpacity(),
+                  expected.GetOpacityGraph()->GetMaxOpacity());
+    }
+}
+
+}  // namespace
+
+// --- construction, copies, ownership --------------------------------------------------------
+
+TEST(VXR_VOLR_ColorClass, NewClassAdoptsItsGraphAndStartsActiveWithoutWindow) {
+    Graph* graph = NewGraph({{0.0f, 1.0f}});
+    const Class cls("BONE", graph);
+    EXPECT_EQ(cls.GetName(), _bstr_t("BONE"));
+    EXPECT_EQ(cls.GetOpacityGraph(), graph);
+    EXPECT_EQ(cls.GetColorPointCount(), 0u);
+    EXPECT_TRUE(cls.GetAllowWindowing());
+    EXPECT_TRUE(cls.GetIsActive());
+    EXPECT_EQ(cls.GetWidth(), 0.0f);
+    EXPECT_EQ(cls.GetCenter(), 0.0f);
+    EXPECT_EQ(cls.GetPivot(), 0.0f);
+    EXPECT_EQ(cls.GetBPP(), 0);
+    EXPECT_EQ(cls.GetMaxPixelValue(), 0);
+    EXPECT_EQ(*cls, 0);
+}
+
+TEST(VXR_VOLR_ColorClass, CopiesOwnTheirGraphsAndCarryTheWholeState) {
+    Class source = Ramp();
+    source.SetBPP(12);
+    source.SetWidth(0.5f);
+    source.SetCenter(0.1f);
+    source.SetAllowWindowing(false);
+    source.SetIsActive(false);
+    ++source;
+    ++source;
+
+    Class copy(source);
+    Class assigned("other", NewGraph({{0.9f, 0.9f}}));
+    AddColors(assigned, {{0.3f, kRed}});
+    assigned = source;
+    for (const Class* cls : {&copy, &assigned}) {
+        ExpectSameClass(*cls, source);
+        EXPECT_NE(cls->GetOpacityGraph(), source.GetOpacityGraph());
+        EXPECT_TRUE(cls->GetName().shares_with(source.GetName()));
+        EXPECT_EQ(cls->GetBPP(), 12);
+        EXPECT_EQ(cls->GetMaxPixelValue(), 4095);
+        EXPECT_EQ(cls->GetOpacityGraph()->GetBPP(), 12);
+        EXPECT_EQ(**cls, 2);
+        EXPECT_FLOAT_EQ(cls->GetPivot(), 0.4f);
+    }
+    copy.GetOpacityGraph()->UpdateOpPoint(0, OPoint(0.0f, 0.5f));
+    assigned.GetOpacityGraph()->RemoveOpPoint(0);
+    copy.RemoveColorPoint(0);
+    EXPECT_EQ(GraphPoints(*source.GetOpacityGraph()), (Points{{0.2f, 0.0f}, {0.6f, 1.0f}}));
+    EXPECT_EQ(source.GetColorPointCount(), 2u);
+
+    assigned = assigned;  // self-assignment keeps everything
+    EXPECT_EQ(GraphPoints(*assigned.GetOpacityGraph()), (Points{{0.6f, 1.0f}}));
+    // Leaving the test destroys three classes; each deletes its own graph once.
+}
+
+TEST(VXR_VOLR_ColorClass, SetOpacityGraphAdoptsTheNewGraphAndLeavesTheOldOneToTheCaller) {
+    Class cls = Ramp();
+    Graph* old = cls.GetOpacityGraph();
+    Graph* replacement = NewGraph({{0.5f, 0.25f}});
+    cls.SetOpacityGraph(replacement);
+    EXPECT_EQ(cls.GetOpacityGraph(), replacement);
+    EXPECT_FLOAT_EQ(old->GetRelativeOpacity(0.4f), 0.5f);  // still alive
+    delete old;
+    EXPECT_EQ(cls.GetRelativeOpacity(0.9f), 0.25f);
+}
+
+TEST(VXR_VOLR_ColorClass, SetBPPReachesTheGraph) {
+    Class cls = Ramp();
+    cls.SetBPP(16);
+    EXPECT_EQ(cls.GetBPP(), 16);
+    EXPECT_EQ(cls.GetMaxPixelValue(), 65535);
+    EXPECT_EQ(cls.GetOpacityGraph()->GetBPP(), 16);
+    EXPECT_EQ(cls.GetOpacityGraph()->GetMaxPixelValue(), 65535);
+}
+
+// --- colour points -------------------------------------------------------------------------
+
+TEST(VXR_VOLR_ColorClass, InsertColorPointAnswersTheUpperBoundIndex) {
+    Class cls("c", nullptr);
+    EXPECT_EQ(cls.InsertColorPoint(CPoint(0.5f, kRed)), 0);
+    EXPECT_EQ(cls.InsertColorPoint(CPoint(0.2f, kBlack)), 0);
+    EXPECT_EQ(cls.InsertColorPoint(CPoint(0.8f, kBlack)), 2);
+    EXPECT_EQ(cls.InsertColorPoint(CPoint(0.5f, kWhite)), 2);
+    EXPECT_EQ(cls.InsertColorPoint(CPoint(0.9f, kBlack)), 4);
+    EXPECT_EQ(Values(cls), (std::vector<float>{0.2f, 0.5f, 0.5f, 0.8f, 0.9f}));
+    EXPECT_EQ(cls.GetColorPoint(1).m_Color, kRed);
+    EXPECT_EQ(cls.GetColorPoint(2).m_Color, kWhite);
+    cls.AddColorPoint(CPoint(0.5f, kBlack));
+    EXPECT_EQ(cls.GetColorPoint(3).m_Color, kBlack);
+}
+
+TEST(VXR_VOLR_ColorClass, BadColorPointIndicesRaiseTheBoundsErrorAndChangeNothing) {
+    Class cls = Ramp();
+    EXPECT_THROW(cls.GetColorPoint(2), RWBoundsErr);
+    EXPECT_THROW(cls.GetColorPoint(-1), RWBoundsErr);
+    EXPECT_THROW(cls.RemoveColorPoint(2), RWBoundsErr);
+    EXPECT_THROW(cls.RemoveColorPoint(-1), RWBoundsErr);
+    EXPECT_EQ(Values(cls), (std::vector<float>{0.0f, 1.0f}));
+    try {
+        cls.GetColorPoint(7);
+        FAIL();
+    } catch (const RWBoundsErr& error) {
+        EXPECT_STREQ(error.what(), "Index (7) out of range [0->2)");
+    }
+}
+
+TEST(VXR_VOLR_ColorClass, ShrinkDropsOnlyPointsThatChangeNoColor) {
+    const UTL_Color a(1, 1, 1), b(2, 2, 2), c(3, 3, 3);
+    ShrinkableClass cls("c", nullptr);
+    AddColors(cls, {{0.1f, a}, {0.2f, a}, {0.3f, b}, {0.4f, b}, {0.5f, b}, {0.6f, c}, {0.7f, c}});
+    std::vector<UTL_Color> before;
+    for (int i = 0; i <= 100; ++i) {
+        before.push_back(cls.GetColor(i / 100.0f));
+    }
+    cls.shrink();
+    EXPECT_EQ(Colors(cls), (std::vector<UTL_Color>{a, b, b, c}));
+    EXPECT_EQ(Values(cls), (std::vector<float>{0.2f, 0.3f, 0.5f, 0.6f}));
+    for (int i = 0; i <= 100; ++i) {
+        EXPECT_EQ(cls.GetColor(i / 100.0f), before[static_cast<std::size_t>(i)]) << i;
+    }
+
+    ShrinkableClass pair("c", nullptr);
+    AddColors(pair, {{0.1f, a}, {0.9f, a}});
+    pair.shrink();
+    EXPECT_EQ(Values(pair), (std::vector<float>{0.9f}));
+
+    ShrinkableClass single("c", nullptr);
+    AddColors(single, {{0.4f, a}});
+    single.shrink();
+    EXPECT_EQ(Values(single), (std::vector<float>{0.4f}));
+}
+
+// --- colour -----------------------------------------------------------------------------
+
+TEST(VXR_VOLR_ColorClass, ColorRampRoundsWithPointFortyNine) {
+    const Class grey = Ramp();
+    EXPECT_EQ(grey.GetColor(0.5f), UTL_Color(127, 127, 127));  // 127.5 + 0.49
+    EXPECT_EQ(grey.GetColor(0.25f), UTL_Color(64, 64, 64));
+    EXPECT_EQ(grey.GetColor(0.75f), UTL_Color(191, 191, 191));
+    EXPECT_EQ(grey.GetColor(-0.2f), kBlack);
+    EXPECT_EQ(grey.GetColor(0.0f), kBlack);
+    EXPECT_EQ(grey.GetColor(1.0f), kWhite);
+    EXPECT_EQ(grey.GetColor(3.0f), kWhite);
+    // 255 * 0.002 = 0.51 rounds up, 255 * 0.0019 = 0.4845 does not.
+    EXPECT_EQ(grey.GetColor(0.002f), UTL_Color(1, 1, 1));
+    EXPECT_EQ(grey.GetColor(0.0019f), kBlack);
+
+    const Class tinted = Ramp(UTL_Color(200, 100, 50));
+    EXPECT_EQ(tinted.GetColor(0.5f), UTL_Color(100, 50, 25));
+}
+
+TEST(VXR_VOLR_ColorClass, ValuesBeyondTheEndPointsTakeTheirColors) {
+    Class cls("c", nullptr);
+    AddColors(cls, {{0.3f, kRed}, {0.7f, kWhite}});
+    EXPECT_EQ(cls.GetColor(0.1f), kRed);
+    EXPECT_EQ(cls.GetColor(0.9f), kWhite);
+    Class single("c", nullptr);
+    AddColors(single, {{0.5f, kRed}});
+    for (const float x : {0.0f, 0.5f, 1.0f}) {
+        EXPECT_EQ(single.GetColor(x), kRed) << x;
+    }
+}
+
+TEST(VXR_VOLR_ColorClass, EveryColorSegmentReachesOneMillionthBeyondItsEnd) {
+    const float at = 0.5f + 5e-7f;
+    Class cls("c", nullptr);
+    AddColors(
+        cls,
+        {{0.0f, kBlack}, {0.5f, UTL_Color(250, 250, 250)}, {0.5f + 2e-5f, kBlack}, {1.0f, kBlack}});
+    // Taken by the first segment (≈ 250), not by the steep second one (≈ 244).
+    EXPECT_EQ(cls.GetColor(at), UTL_Color(250, 250, 250));
+    // Beyond the tolerance the steep segment decides.
+    EXPECT_EQ(cls.GetColor(0.5f + 1e-5f), UTL_Color(125, 125, 125));
+}
+
+TEST(VXR_VOLR_ColorClass, ColorSegmentsShorterThanTenMillionthsAreSkipped) {
+    const UTL_Color grey(100, 100, 100);
+    Class cls("c", nullptr);
+    AddColors(cls,
+              {{0.0f, kRed}, {0.5f, kBlack}, {0.500005f, grey}, {1.0f, UTL_Color(200, 200, 200)}});
+    // Past the short segment: the last segment interpolates from its grey start.
+    EXPECT_EQ(cls.GetColor(0.500003f), grey);
+
+    // Inside a short last segment no segment decides: the default colour.
+    Class shortEnd("c", nullptr);
+    AddColors(shortEnd, {{0.0f, kRed}, {0.5f, kRed}, {0.500005f, kWhite}});
+    EXPECT_EQ(shortEnd.GetColor(0.500003f), UTL_Color());
+    // All points at one value: no segment at all.
+    Class stacked("c", nullptr);
+    AddColors(stacked, {{0.5f, kRed}, {0.5f, kWhite}});
+    EXPECT_EQ(stacked.GetColor(0.5f), UTL_Color());
+    EXPECT_EQ(stacked.GetColor(0.2f), kRed);
+    EXPECT_EQ(stacked.GetColor(0.8f), kWhite);
+}
+
+TEST(VXR_VOLR_ColorClass, ColorOfAClassWithoutPointsRaisesTheBoundsError) {
+    const Class cls("c", nullptr);
+    EXPECT_THROW(cls.GetColor(0.5f), RWBoundsErr);
+}
+
+// --- window -------------------------------------------------------------------------------
+
+TEST(VXR_VOLR_ColorClass, WindowMapsAndItsInverseUndoEachOther) {
+    Class cls = Ramp();
+    cls.SetWidth(0.5f);  // pivot 0.4
+    cls.SetCenter(0.1f);
+    EXPECT_FLOAT_EQ(cls.CalcWindowing(0.2f), (0.2f - 0.4f) * 1.5f + 0.4f + 0.1f);
+    EXPECT_FLOAT_EQ(cls.CalcInverseWindowing(0.2f), (0.2f - 0.1f - 0.4f) / 1.5f + 0.4f);
+    for (const float v : {0.0f, 0.1f, 0.4f, 0.77f, 1.0f}) {
+        EXPECT_NEAR(cls.CalcInverseWindowing(cls.CalcWindowing(v)), v, 1e-6f) << v;
+    }
+}
+
+TEST(VXR_VOLR_ColorClass, CenterShiftsBothColorAndOpacity) {
+    Class plain("plain", NewGraph({{0.0f, 0.0f}, {1.0f, 1.0f}}));
+    AddColors(plain, {{0.0f, kBlack}, {1.0f, UTL_Color(200, 100, 50)}});
+    Class shifted(plain);
+    shifted.SetCenter(0.5f);
+    for (const float x : {0.5f, 0.6f, 0.75f, 0.9f, 1.0f}) {
+        EXPECT_EQ(shifted.GetColor(x), plain.GetColor(x - 0.5f)) << x;
+        EXPECT_EQ(shifted.GetRelativeOpacity(x), plain.GetRelativeOpacity(x - 0.5f)) << x;
+    }
+    EXPECT_EQ(shifted.GetColor(0.3f), kBlack);
+    EXPECT_EQ(shifted.GetRelativeOpacity(0.3f), 0.0f);
+    EXPECT_FLOAT_EQ(shifted.GetRelativeOpacity(0.75f), 0.25f);
+}
+
+TEST(VXR_VOLR_ColorClass, AddCenterClampsAtOneAndReportsNoChangeThere) {
+    Class cls = Ramp();
+    EXPECT_TRUE(cls.AddCenter(0.7f));
+    EXPECT_TRUE(cls.AddCenter(0.7f));
+    EXPECT_FALSE(cls.AddCenter(0.7f));
+    EXPECT_EQ(cls.GetCenter(), 1.0f);
+    EXPECT_TRUE(cls.AddCenter(-5.0f));
+    EXPECT_EQ(cls.GetCenter(), -1.0f);
+    EXPECT_TRUE(cls.AddCenter(0.5f));
+    EXPECT_FALSE(cls.AddCenter(1e-8f));  // too small to count
+    EXPECT_FALSE(cls.AddCenter(std::numeric_limits<float>::quiet_NaN()));
+    EXPECT_EQ(cls.GetCenter(), -0.5f);
+}
+
+TEST(VXR_VOLR_ColorClass, SetWidthPlacesThePivotOnceAndSnapsSmallWidthsToNone) {
+    Class cls = Ramp();  // graph 0.2 .. 0.6
+    cls.SetWidth(0.00005f);
+    EXPECT_EQ(cls.GetWidth(), 0.0f);
+    EXPECT_EQ(cls.GetPivot(), 0.0f);
+    cls.SetWidth(0.5f);
+    EXPECT_EQ(cls.GetPivot(), 0.4f);
+    EXPECT_EQ(cls.GetWidth(), 0.5f);
+    cls.GetOpacityGraph()->AddOpacityPoint(OPoint(1.0f, 0.0f));
+    cls.SetWidth(0.3f);
+    EXPECT_EQ(cls.GetPivot(), 0.4f);  // stays where it was first put
+    EXPECT_EQ(cls.GetWidth(), 0.3f);
+    cls.SetWidth(-0.00009f);
+    EXPECT_EQ(cls.GetWidth(), 0.0f);
+    EXPECT_EQ(cls.GetPivot(), 0.0f);
+    cls.SetWidth(-0.5f);
+    EXPECT_EQ(cls.GetPivot(), 0.6f);  // now over 0.2 .. 1
+    EXPECT_EQ(cls.GetWidth(), -0.5f);
+}
+
+TEST(VXR_VOLR_ColorClass, AddWidthClampsAndReportsEvenWhenTheWidthSnapsToZero) {
+    Class cls = Ramp();
+    EXPECT_TRUE(cls.AddWidth(0.5f));
+    EXPECT_EQ(cls.GetPivot(), 0.4f);
+    EXPECT_TRUE(cls.AddWidth(-0.49996f));  // lands within 1e-4 of 0
+    EXPECT_EQ(cls.GetWidth(), 0.0f);
+    EXPECT_EQ(cls.GetPivot(), 0.0f);
+    EXPECT_TRUE(cls.AddWidth(3.0f));
+    EXPECT_EQ(cls.GetWidth(), 1.0f);
+    EXPECT_FALSE(cls.AddWidth(3.0f));
+    EXPECT_FALSE(cls.AddWidth(1e-8f));
+}
+
+TEST(VXR_VOLR_ColorClass, WindowChangesAreIgnoredWhenBarredOrInactive) {
+    for (const bool allow : {false, true}) {
+        Class cls = Ramp();
+        cls.SetAllowWindowing(allow);
+        cls.SetIsActive(!allow);
+        cls.SetCenter(0.3f);
+        cls.SetWidth(0.3f);
+        EXPECT_FALSE(cls.AddCenter(0.3f));
+        EXPECT_FALSE(cls.AddWidth(0.3f));
+        EXPECT_EQ(cls.GetCenter(), 0.0f);
+        EXPECT_EQ(cls.GetWidth(), 0.0f);
+        EXPECT_EQ(cls.GetPivot(), 0.0f);
+    }
+}
+
+TEST(VXR_VOLR_ColorClass, SetWidthOnAGraphWithoutPointsRaisesAndChangesNothing) {
+    Class cls("c", new Graph());
+    EXPECT_THROW(cls.SetWidth(0.5f), RWBoundsErr);
+    EXPECT_THROW(cls.AddWidth(0.5f), RWBoundsErr);
+    EXPECT_EQ(cls.GetWidth(), 0.0f);
+    EXPECT_EQ(cls.GetPivot(), 0.0f);
+    EXPECT_THROW(cls.GetRelativeOpacity(0.5f), RWBoundsErr);
+    cls.SetWidth(0.00001f);  // a snap reads no point
+    EXPECT_EQ(cls.GetWidth(), 0.0f);
+}
+
+TEST(VXR_VOLR_ColorClass, WidthMinusOneGivesInfiniteAndNaNPositionsSafely) {
+    Class cls = Ramp();  // pivot will be 0.4
+    AddColors(cls, {{0.5f, kRed}});
+    EXPECT_TRUE(cls.AddWidth(-1.0f));
+    ASSERT_EQ(cls.GetWidth(), -1.0f);
+    ASSERT_EQ(cls.GetPivot(), 0.4f);
+    EXPECT_EQ(cls.CalcInverseWindowing(0.9f), std::numeric_limits<float>::infinity());
+    EXPECT_EQ(cls.CalcInverseWindowing(0.1f), -std::numeric_limits<float>::infinity());
+    EXPECT_TRUE(std::isnan(cls.CalcInverseWindowing(0.4f)));
+    // Infinite positions clamp to the ends.
+    EXPECT_EQ(cls.GetColor(0.9f), kWhite);
+    EXPECT_EQ(cls.GetColor(0.1f), kBlack);
+    EXPECT_EQ(cls.GetRelativeOpacity(0.9f), 1.0f);
+    EXPECT_EQ(cls.GetRelativeOpacity(0.1f), 0.0f);
+    // The NaN position: default colour, opacity 0.
+    EXPECT_EQ(cls.GetColor(0.4f), UTL_Color());
+    EXPECT_EQ(cls.GetRelativeOpacity(0.4f), 0.0f);
+    // A one-point ramp answers its colour even there.
+    Class single(cls);
+    single.RemoveColorPoint(0);
+    single.RemoveColorPoint(1);
+    EXPECT_EQ(single.GetColor(0.4f), kRed);
+    // Baking the collapsed window puts every point on the pivot.
+    cls.ApplyWindowing();
+    EXPECT_EQ(Values(cls), (std::vector<float>{0.4f, 0.4f, 0.4f}));
+}
+
+// --- baking the window in -------------------------------------------------------------------
+
+TEST(VXR_VOLR_ColorClass, ApplyWindowingCollapsesPointsPushedBelowZero) {
+    Class cls("c", nullptr);
+    AddColors(cls, {{0.1f, kRed}, {0.2f, kWhite}, {0.5f, kBlack}, {0.9f, kRed}});
+    cls.SetCenter(-0.3f);
+    cls.ApplyWindowing();
+    ASSERT_EQ(cls.GetColorPointCount(), 3u);
+    EXPECT_EQ(cls.GetColorPoint(0).m_fValue, 0.0f);
+    EXPECT_EQ(cls.GetColorPoint(0).m_Color, kWhite);  // the former 0.2
+    EXPECT_FLOAT_EQ(cls.GetColorPoint(1).m_fValue, 0.2f);
+    EXPECT_FLOAT_EQ(cls.GetColorPoint(2).m_fValue, 0.6f);
+    EXPECT_EQ(cls.GetCenter(), 0.0f);
+}
+
+TEST(VXR_VOLR_ColorClass, ApplyWindowingCutsPointsPushedAboveOne) {
+    Class cls("c", nullptr);
+    AddColors(cls, {{0.1f, kRed}, {0.5f, kBlack}, {0.8f, kWhite}, {0.9f, kRed}, {0.95f, kBlack}});
+    cls.SetCenter(0.3f);
+    cls.ApplyWindowing();
+    ASSERT_EQ(cls.GetColorPointCount(), 3u);
+    EXPECT_FLOAT_EQ(cls.GetColorPoint(0).m_fValue, 0.4f);
+    EXPECT_FLOAT_EQ(cls.GetColorPoint(1).m_fValue, 0.8f);
+    EXPECT_EQ(cls.GetColorPoint(2).m_fValue, 1.0f);
+    EXPECT_EQ(cls.GetColorPoint(2).m_Color, kWhite);  // the former 0.8
+}
+
+TEST(VXR_VOLR_ColorClass, ApplyWindowingStretchesAboutThePivotAndResetsTheWindow) {
+    Class cls("c", NewGraph({{0.0f, 0.0f}, {1.0f, 1.0f}}));  // pivot 0.5
+    AddColors(cls, {{0.1f, kRed}, {0.2f, kWhite}, {0.5f, kBlack}, {0.9f, kRed}});
+    cls.SetWidth(0.5f);
+    ASSERT_EQ(cls.GetPivot(), 0.5f);
+    cls.ApplyWindowing();
+    const std::vector<float> values = Values(cls);
+    ASSERT_EQ(values.size(), 4u);
+    EXPECT_EQ(values[0], 0.0f);
+    EXPECT_FLOAT_EQ(values[1], 0.05f);
+    EXPECT_EQ(values[2], 0.5f);
+    EXPECT_EQ(values[3], 1.0f);
+    EXPECT_EQ(cls.GetWidth(), 0.0f);
+    EXPECT_EQ(cls.GetCenter(), 0.0f);
+    EXPECT_EQ(cls.GetPivot(), 0.0f);
+}
+
+TEST(VXR_VOLR_ColorClass, ApplyWindowingMovesOpacityPointsAndGivesClampedOnesTheEdgeOpacity) {
+    // Centre -0.3: x 0.1 -> -0.2, 0.5 -> 0.2, 0.9 -> 0.6.
+    Class cls("c", NewGraph({{0.1f, 0.0f}, {0.5f, 1.0f}, {0.9f, 0.0f}}, 0.5f));
+    cls.SetCenter(-0.3f);
+    cls.ApplyWindowing();
+    const Points points = GraphPoints(*cls.GetOpacityGraph());
+    ASSERT_EQ(points.size(), 3u);
+    // The first point's y is read at 0 on the graph as it stands after its own
+    // move, (-0.2, 0) (0.5, 1) (0.9, 0): 0.2 / 0.7, with maximum opacity 0.5.
+    EXPECT_EQ(points[0].first, 0.0f);
+    EXPECT_FLOAT_EQ(points[0].second, 0.2f / 0.7f * 0.5f);
+    EXPECT_FLOAT_EQ(points[1].first, 0.2f);
+    EXPECT_EQ(points[1].second, 1.0f);
+    EXPECT_FLOAT_EQ(points[2].first, 0.6f);
+    EXPECT_EQ(points[2].second, 0.0f);
+
+    // Centre 0.3: x 0.1 -> 0.4, 0.8 -> 1.1 (read at 1), 0.9 gone.
+    Class up("c", NewGraph({{0.1f, 0.0f}, {0.8f, 0.6f}, {0.9f, 0.2f}}));
+    up.SetCenter(0.3f);
+    up.ApplyWindowing();
+    const Points upPoints = GraphPoints(*up.GetOpacityGraph());
+    ASSERT_EQ(upPoints.size(), 2u);
+    EXPECT_FLOAT_EQ(upPoints[0].first, 0.4f);
+    EXPECT_EQ(upPoints[1].first, 1.0f);
+    // At 1 on (0.4, 0) (1.1, 0.6) (0.9, 0.2): x is not beyond the unmoved last
+    // point 0.9... it is: 1 > 0.9 gives that point's 0.2.
+    EXPECT_FLOAT_EQ(upPoints[1].second, 0.2f);
+}
+
+TEST(VXR_VOLR_ColorClass, ApplyWindowingIgnoresTheFlags) {
+    Class cls("c", nullptr);
+    AddColors(cls, {{0.5f, kRed}});
+    cls.SetCenter(0.25f);
+    cls.SetAllowWindowing(false);
+    cls.SetIsActive(false);
+    cls.ApplyWindowing();
+    EXPECT_EQ(Values(cls), (std::vector<float>{0.75f}));
+}
+
+// --- classes without a graph ---------------------------------------------------------------
+
+TEST(VXR_VOLR_ColorClass, AClassWithoutGraphIsTransparentAndEveryGraphOperationIsSafe) {
+    Class cls("nograph", nullptr);
+    AddColors(cls, {{0.2f, kBlack}, {0.8f, kWhite}});
+    EXPECT_EQ(cls.GetOpacityGraph(), nullptr);
+    EXPECT_EQ(cls.GetRelativeOpacity(0.5f), 0.0f);
+    EXPECT_EQ(cls.GetColor(0.8f), kWhite);
+    cls.SetBPP(12);
+    EXPECT_EQ(cls.GetMaxPixelValue(), 4095);
+    cls.SetWidth(0.5f);
+    EXPECT_EQ(cls.GetWidth(), 0.5f);
+    EXPECT_EQ(cls.GetPivot(), 0.0f);  // nothing to centre it on
+    EXPECT_TRUE(cls.AddWidth(0.1f));
+    EXPECT_TRUE(cls.AddCenter(0.1f));
+    cls.ApplyWindowing();
+    EXPECT_EQ(cls.GetColorPointCount(), 2u);
+
+    Class copy(cls);
+    EXPECT_EQ(copy.GetOpacityGraph(), nullptr);
+    Class withGraph = Ramp();
+    withGraph = cls;  // deletes its own graph, takes none
+    EXPECT_EQ(withGraph.GetOpacityGraph(), nullptr);
+    Class target("t", nullptr);
+    target = Ramp();  // and the other way round
+    EXPECT_NE(target.GetOpacityGraph(), nullptr);
+}
+
+// --- storage ------------------------------------------------------------------------------
+
+TEST(VXR_VOLR_ColorClass, ColorPointWritesItsChannelsAsIntegersAndValueAsText) {
+    const CPoint point(0.25f, UTL_Color(10, 20, 30));
+    const CFG_ITreePtr tree = point.ExportToCFG();
+    EXPECT_EQ(ValueNames(tree), (std::vector<std::string>{"r", "g", "b", "value"}));
+    EXPECT_EQ(tree->GetValueKind("r"), CFG_ValueKind::Int);
+    EXPECT_EQ(tree->GetInt("g"), 20);
+    EXPECT_EQ(tree->GetValueKind("value"), CFG_ValueKind::String);
+    EXPECT_EQ(tree->GetString("value"), _bstr_t("0.25"));
+    const CPoint back(tree);
+    EXPECT_EQ(back.m_fValue, 0.25f);
+    EXPECT_EQ(back.m_Color, UTL_Color(10, 20, 30));
+}
+
+TEST(VXR_VOLR_ColorPoint, MissingChannelsOrANullTreeRaiseTheTreeError) {
+    CFG_ITreePtr tree = NewTree();
+    tree->SetInt("r", 1);
+    tree->SetString("value", "0.5");
+    EXPECT_THROW(CPoint{tree}, _com_error);
+    const CFG_ITreePtr null;
+    EXPECT_THROW(CPoint{null}, _com_error);
+    tree->SetInt("g", 2);
+    tree->SetInt("b", 3);
+    tree->SetString("value", "n/a");
+    EXPECT_EQ(CPoint(tree).m_fValue, 0.0f);  // unreadable number
+    tree->RemoveValue("value");
+    EXPECT_EQ(CPoint(tree).m_fValue, 0.0f);  // missing number
+}
+
+TEST(VXR_VOLR_ColorClass, ExportWritesTheClassNodeLayout) {
+    Class bone("BONE", NewGraph({{0.3f, 0.0f}, {0.6f, 1.0f}}, 1.0f));
+    AddColors(bone, {{0.2f, kRed}, {0.8f, kWhite}});
+    const CFG_ITreePtr tree = bone.ExportToCFG();
+    EXPECT_EQ(ValueNames(tree), (std::vector<std::string>{"name", "allow_windowing"}));
+    EXPECT_EQ(tree->GetString("name"), _bstr_t("BONE"));
+    EXPECT_EQ(tree->GetValueKind("allow_windowing"), CFG_ValueKind::Int);
+    EXPECT_EQ(tree->GetInt("allow_windowing"), 1);
+    EXPECT_EQ(ChildNames(tree),
+              (std::vector<std::string>{"op_graph", "color_point01", "color_point02"}));
+    EXPECT_EQ(ValueNames(tree, "op_graph"),
+              (std::vector<std::string>{"point01_x", "point01_y", "point02_x", "point02_y",
+                                        "max_opacity", "type"}));
+    EXPECT_EQ(tree->GetString("op_graph\\type"), _bstr_t("trapeze"));
+    for (const char* child : {"color_point01", "color_point02"}) {
+        EXPECT_EQ(ValueNames(tree, child), (std::vector<std::string>{"r", "g", "b", "value"}));
+    }
+    EXPECT_EQ(tree->GetInt("color_point01\\r"), 255);
+    EXPECT_EQ(tree->GetInt("color_point02\\g"), 255);
+
+    const Class back(tree);
+    ExpectSameClass(back, bone);
+    EXPECT_EQ(back.GetBPP(), 0);
+
+    bone.SetAllowWindowing(false);
+    EXPECT_EQ(bone.ExportToCFG()->GetInt("allow_windowing"), 0);
+}
+
+TEST(VXR_VOLR_ColorClass, ExportDropsRedundantPointsFromTheClassItself) {
+    const UTL_Color a(5, 5, 5), b(9, 9, 9);
+    Class cls("c", NewGraph({{0.0f, 0.5f}, {0.5f, 0.5f}, {1.0f, 0.5f}}));
+    AddColors(cls, {{0.1f, a}, {0.2f, a}, {0.3f, b}});
+    const CFG_ITreePtr tree = cls.ExportToCFG();
+    EXPECT_EQ(Values(cls), (std::vector<float>{0.2f, 0.3f}));
+    EXPECT_EQ(cls.GetOpacityGraph()->GetOpPointCount(), 2u);
+    EXPECT_EQ(ChildNames(tree),
+              (std::vector<std::string>{"op_graph", "color_point01", "color_point02"}));
+}
+
+TEST(VXR_VOLR_ColorClass, WrittenClassReadsBackEqualFieldByField) {
+    Class cls("Gefäße \u00e9", NewGraph({{0.0f, 0.0f},
+                                         {0.123456f, 0.25f},
+                                         {0.5f, 1.0f},
+                                         {0.5f, 0.5f},
+                                         {0.75f, 0.125f},
+                                         {1.0f, 0.0f}},
+                                        0.875f));
+    AddColors(cls, {{0.0f, UTL_Color(0, 0, 0)},
+                    {0.1f, UTL_Color(255, 0, 0)},
+                    {0.1f, UTL_Color(0, 255, 0)},
+                    {0.33333334f, UTL_Color(1, 2, 3)},
+                    {0.987654f, UTL_Color(250, 128, 7)}});
+    cls.SetAllowWindowing(false);
+    cls.SetBPP(16);
+    const CFG_ITreePtr tree = cls.ExportToCFG();
+    const Class back(tree);
+    ExpectSameClass(back, cls);
+    EXPECT_FALSE(back.GetAllowWindowing());
+    EXPECT_TRUE(back.GetIsActive());
+    // And once more through a second write: the trees are equal.
+    Class again(back);
+    EXPECT_TRUE(CFG_TreesEqual(again.ExportToCFG(), tree)) << CFG_DumpTree(tree);
+}
+
+TEST(VXR_VOLR_ColorClass, InactiveOrWindowedClassesReadBackActiveWithoutWindow) {
+    Class cls = Ramp();
+    cls.SetWidth(0.5f);
+    cls.SetCenter(0.2f);
+    cls.SetIsActive(false);
+    const Class back(cls.ExportToCFG());
+    EXPECT_TRUE(back.GetIsActive());
+    EXPECT_EQ(back.GetWidth(), 0.0f);
+    EXPECT_EQ(back.GetCenter(), 0.0f);
+    EXPECT_EQ(back.GetPivot(), 0.0f);
+    EXPECT_EQ(Values(back), Values(cls));  // the window is not baked in
+}
+
+TEST(VXR_VOLR_ColorClass, ColorPointChildrenAreMatchedByPrefixAndSortedByValue) {
+    CFG_ITreePtr tree = ClassNode("trapeze");
+    tree->AddSubTree("", ColorPointNode("color_point03", 3, 3, 3, "0.9"));
+    tree->AddSubTree("", ColorPointNode("other", 9, 9, 9, "0.0"));
+    tree->AddSubTree("", ColorPointNode("color_pointXYZ", 2, 2, 2, "0.1"));
+    tree->AddSubTree("", ColorPointNode("Color_point04", 8, 8, 8, "0.2"));  // case-sensitive
+    tree->AddSubTree("", ColorPointNode("color_point02", 4, 4, 4, "0.4"));
+    const Class cls(tree);
+    EXPECT_EQ(Values(cls), (std::vector<float>{0.1f, 0.4f, 0.4f, 0.9f}));
+    // Equal values keep the list order: color_point01 came first.
+    EXPECT_EQ(cls.GetColorPoint(1).m_Color, UTL_Color(1, 2, 3));
+    EXPECT_EQ(cls.GetColorPoint(2).m_Color, UTL_Color(4, 4, 4));
+}
+
+TEST(VXR_VOLR_ColorClass, AllowWindowingDefaultsToTrueAndCountsOnlyAboveZero) {
+    const std::pair<int, bool> cases[] = {{1, true}, {7, true}, {0, false}, {-5, false}};
+    for (const auto& [stored, allowed] : cases) {
+        CFG_ITreePtr tree = ClassNode("trapeze");
+        tree->SetInt("allow_windowing", stored);
+        EXPECT_EQ(Class(tree).GetAllowWindowing(), allowed) << stored;
+    }
+    EXPECT_TRUE(Class(ClassNode("trapeze")).GetAllowWindowing());
+}
+
+TEST(VXR_VOLR_ColorClass, NullTreeIsLoggedAndGivesADefaultClassWithoutGraph) {
+    const CFG_ITreePtr null;
+    Class cls(null);
+    EXPECT_EQ(vxrp_test::TakeLogTexts(), (std::vector<std::string>{"Failed to get class\n"}));
+    EXPECT_TRUE(cls.GetName().is_null());
+    EXPECT_EQ(cls.GetOpacityGraph(), nullptr);
+    EXPECT_EQ(cls.GetColorPointCount(), 0u);
+    EXPECT_TRUE(cls.GetAllowWindowing());
+    EXPECT_TRUE(cls.GetIsActive());
+    EXPECT_EQ(cls.GetRelativeOpacity(0.5f), 0.0f);
+    EXPECT_THROW(cls.GetColor(0.5f), RWBoundsErr);
+}
+
+TEST(VXR_VOLR_ColorClass, OtherGraphTypesAreLoggedAndGiveAClassWithoutGraphOrPoints) {
+    for (const char* type : {"bar", "Trapeze", "trapeze ", ""}) {
+        CFG_ITreePtr tree = ClassNode(type);
+        tree->SetInt("allow_windowing", 0);
+        Class cls(tree);
+        EXPECT_EQ(vxrp_test::TakeLogTexts(),
+                  (std::vector<std::string>{std::string("Failed to get opacity graph type=") +
+                                            type + "\n"}));
+        EXPECT_EQ(cls.GetName(), _bstr_t("VESSEL"));
+        EXPECT_FALSE(cls.GetAllowWindowing());
+        EXPECT_EQ(cls.GetOpacityGraph(), nullptr);
+        EXPECT_EQ(cls.GetColorPointCount(), 0u);
+    }
+    // No "op_graph" node at all: the type is missing.
+    CFG_ITreePtr bare = NewTree();
+    bare->SetString("name", "x");
+    const Class cls(bare);
+    EXPECT_EQ(vxrp_test::TakeLogTexts(),
+              (std::vector<std::string>{"Failed to get opacity graph type=\n"}));
+    EXPECT_EQ(cls.GetOpacityGraph(), nullptr);
+}
+
+TEST(VXR_VOLR_ColorClass, AClassReadWithoutGraphSurvivesEveryGraphOperation) {
+    Class cls{ClassNode("bar")};
+    EXPECT_EQ(vxrp_test::TakeLogTexts().size(), 1u);
+    cls.AddColorPoint(CPoint(0.5f, kRed));
+    cls.SetBPP(8);
+    EXPECT_EQ(cls.GetMaxPixelValue(), 255);
+    EXPECT_EQ(cls.GetRelativeOpacity(0.5f), 0.0f);
+    EXPECT_EQ(cls.GetColor(0.1f), kRed);
+    EXPECT_TRUE(cls.AddWidth(0.5f));
+    cls.SetWidth(-0.25f);
+    cls.SetCenter(0.25f);
+    cls.ApplyWindowing();
+    EXPECT_EQ(Values(cls), (std::vector<float>{0.625f}));
+
+    Class copy(cls);
+    Class assigned = Ramp();
+    assigned = cls;
+    EXPECT_EQ(copy.GetOpacityGraph(), nullptr);
+    EXPECT_EQ(assigned.GetOpacityGraph(), nullptr);
+
+    // Stored without a graph type, it reads back as a class without graph.
+    const CFG_ITreePtr tree = cls.ExportToCFG();
+    EXPECT_EQ(ChildNames(tree), (std::vector<std::string>{"op_graph", "color_point01"}));
+    EXPECT_EQ(tree->GetValueCount("op_graph"), 0);
+    const Class back(tree);
+    EXPECT_EQ(vxrp_test::TakeLogTexts(),
+              (std::vector<std::string>{"Failed to get opacity graph type=\n"}));
+    EXPECT_EQ(back.GetName(), _bstr_t("VESSEL"));
+    EXPECT_EQ(back.GetOpacityGraph(), nullptr);
+}
+
+TEST(VXR_VOLR_ColorClass, FailingTreeReadsRaiseWithoutLeakingTheGraph) {
+    CFG_ITreePtr tree = ClassNode("trapeze");
+    CFG_ITreePtr broken = NewTree();
+    broken->SetString("value", "0.5");  // no "r"
+    broken->SetNodeName("", "color_point02");
+    tree->AddSubTree("", broken);
+    EXPECT_THROW(Class{tree}, _com_error);  // the sanitizer run checks the graph is freed
+    tree->SetString("allow_windowing", "yes");
+    EXPECT_THROW(Class{tree}, _com_error);
+}
