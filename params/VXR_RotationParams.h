@@ -72,8 +72,10 @@ class VXR_RotationParams : public UTL_BaseParams {
     // last key frame) and running out of memory answer false and leave every
     // slot as it was. The called object and vec are not used.
     bool Interpolate(UTL_BaseParams** frames, int n, UTL_BaseParamsVec* vec) override;
-    // True when other's rotation differs from this one by more than about 1.8
-    // degrees (see the .cpp); translations are not compared. Null: false. A
+    // True when the turn from this matrix to other's moves the image of any of
+    // the three axes by a squared distance of 0.001 or more: a turn of about
+    // 1.81 degrees about a coordinate axis, somewhat more about a slanted one.
+    // Translations are not compared. Null: false. A
     // matrix with NaN, or one without inverse, counts as changed. Another
     // class of parameter object is compared as the base does (by counter).
     bool IsChanged(UTL_BaseParams* other) override;
