@@ -7,6 +7,7 @@
 
 #include "IP/IP_Matrix.h"
 #include "params/VXR_RotationParams.h"
+#include "tools/VxrpCommands.h"
 
 namespace {
 

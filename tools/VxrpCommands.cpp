@@ -2,11 +2,7 @@
 
 const std::vector<VxrpCommand>& VxrpCommands() {
     static const std::vector<VxrpCommand> commands = {
-        {"rotation", "standard views and key-frame movies",
-         [] {
-             extern int VxrpRunRotation();
-             return VxrpRunRotation();
-         }},
+        {"rotation", "standard views and key-frame movies", VxrpRunRotation},
     };
     return commands;
 }

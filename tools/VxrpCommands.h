@@ -11,3 +11,6 @@ struct VxrpCommand {
 };
 
 const std::vector<VxrpCommand>& VxrpCommands();
+
+// The commands, one per file.
+int VxrpRunRotation();
