@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "UTL/UTL_Numeric.h"
+#include "volr/VXR_VOLR_ColorProtocol.h"
+
+// The colour table of a protocol, evaluated literally: for every entry the
+// steps of the table algorithm one after the other, asking every active class
+// for its GetColor and GetRelativeOpacity at the entry's position. No caching,
+// nothing shared with the library's table loop; it is slow on purpose and is
+// the yardstick the library's table is compared with, bit for bit.
+//
+// Answers the 2^bits entries in block order (index k is raw value k, or
+// k - 2^(bits-1) for signed data), or an empty vector when the protocol has no
+// table (bits outside 1..24).
+namespace vxrp_test {
+
+inline std::uint32_t ReferenceClampToByte(int value) {
+    if (value < 0) {
+        return 0u;
+    }
+    if (value > 255) {
+        return 255u;
+    }
+    return static_cast<std::uint32_t>(value);
+}
+
+inline std::vector<std::uint32_t> LiteralColorTable(const VXR_VOLR_ColorProtocol& protocol) {
+    const int bits = protocol.GetBPP();
+    if (bits < 1 || bits > 24) {
+        return {};
+    }
+    const long long size = 1LL << bits;
+    std::vector<std::uint32_t> table(static_cast<std::size_t>(size), 0u);
+    if (!protocol.GetIsVisible()) {
+        return table;
+    }
+    int activeCount = 0;
+    for (unsigned int c = 0; c < protocol.GetClassCount(); ++c) {
+        if (protocol.GetClass(static_cast<int>(c))->GetIsActive()) {
+            ++activeCount;
+        }
+    }
+    if (activeCount == 0) {
+        return table;  // "with no active class at all every entry is 0"
+    }
+
+    const int start = protocol.GetStartRange();
+    const int end = protocol.GetEndRange();
+    const float range =
+        static_cast<float>(static_cast<std::uint32_t>(end) - static_cast<std::uint32_t>(start));
+
+    for (long long k = 0; k < size; ++k) {
+        // 1. raw value
+        const long long raw = protocol.GetSigned() ? k - (1LL << (bits - 1)) : k;
+        // 2. position
+        const float scaled =
+            raw * protocol.GetRescaleSlope() + static_cast<float>(protocol.GetRescaleIntercept());
+        const long long v = static_cast<long long>(UTL_TruncToInt(scaled)) - start;
+        const float w = static_cast<float>(v) / range;
+        // 3. sums
+        float sumOpacity = 0.0f;
+        float maxOpacity = 0.0f;
+        float r = 0.0f, g = 0.0f, b = 0.0f;
+        bool allTransparent = true;
+        // 4. active classes in order
+        for (unsigned int c = 0; c < protocol.GetClassCount(); ++c) {
+            const VXR_VOLR_ColorClass* cls = protocol.GetClass(static_cast<int>(c));
+            if (!cls->GetIsActive()) {
+                continue;
+            }
+            const UTL_Color color = cls->GetColor(w);
+            const float opacity = cls->GetRelativeOpacity(w);
+            sumOpacity += opacity;
+            if (opacity >= maxOpacity) {
+                maxOpacity = opacity;
+            }
+            if (allTransparent) {
+                if (sumOpacity > 0.00001) {
+                    r = g = b = 0.0f;
+                }
+                if (sumOpacity < 0.00001) {
+                    r += color.GetRed();
+                    g += color.GetGreen();
+                    b += color.GetBlue();
+                    continue;
+                }
+            }
+            allTransparent = false;
+            r += opacity * color.GetRed();
+            g += opacity * color.GetGreen();
+            b += opacity * color.GetBlue();
+        }
+        // 5. scale
+        const float scale =
+            sumOpacity < 0.00001 ? 1.0f / static_cast<float>(activeCount) : 1.0f / sumOpacity;
+        // 6. colour, rounded
+        const int red = UTL_TruncToInt(scale * r + 0.5);
+        const int green = UTL_TruncToInt(scale * g + 0.5);
+        const int blue = UTL_TruncToInt(scale * b + 0.5);
+        // 7. opacity
+        const double f = protocol.GetIsDecreseOpMode() ? 0.2 : 1.0;
+        const int alpha = UTL_TruncToInt(maxOpacity * protocol.GetMaxOpacity() * f * 255 + 0.5);
+        // 8. pack
+        table[static_cast<std::size_t>(k)] =
+            ReferenceClampToByte(red) << 24 | ReferenceClampToByte(green) << 16 |
+            ReferenceClampToByte(blue) << 8 | ReferenceClampToByte(alpha);
+    }
+    return table;
+}
+
+}  // namespace vxrp_test

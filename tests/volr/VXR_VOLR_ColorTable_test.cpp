@@ -1,0 +1,772 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "RW/RW_Errors.h"
+#include "support/ColorProtocolSamples.h"
+#include "support/ColorTableReference.h"
+#include "support/LogExpectations.h"
+#include "volr/VXR_VOLR_ColorProtocol.h"
+
+using vxrp_test::LiteralColorTable;
+using vxrp_test::MakeClass;
+using vxrp_test::MakeFlatClass;
+
+namespace {
+
+// Exposes the protected calculation.
+class TestProtocol : public VXR_VOLR_ColorProtocol {
+  public:
+    using VXR_VOLR_ColorProtocol::CalculateColorTable;
+    using VXR_VOLR_ColorProtocol::VXR_VOLR_ColorProtocol;
+};
+
+constexpr std::uint32_t Entry(unsigned r, unsigned g, unsigned b, unsigned a) {
+    return r << 24 | g << 16 | b << 8 | a;
+}
+
+// The start of the table block behind GetColorTable's pointer.
+const std::uint32_t* Block(VXR_VOLR_ColorProtocol& protocol) {
+    unsigned int* table = protocol.GetColorTable();
+    if (table == nullptr) {
+        return nullptr;
+    }
+    return protocol.GetSigned() ? table - (std::size_t{1} << (protocol.GetBPP() - 1)) : table;
+}
+
+// Every entry of the protocol's table against the literal evaluation.
+testing::AssertionResult MatchesLiteralTable(VXR_VOLR_ColorProtocol& protocol,
+                                             const std::string& what = "") {
+    const std::uint32_t* block = Block(protocol);
+    const std::vector<std::uint32_t> expected = LiteralColorTable(protocol);
+    if (block == nullptr || expected.empty()) {
+        if (block == nullptr && expected.empty()) {
+            return testing::AssertionSuccess();
+        }
+        return testing::AssertionFailure() << what << ": one table is missing";
+    }
+    for (std::size_t k = 0; k < expected.size(); ++k) {
+        if (block[k] != expected[k]) {
+            return testing::AssertionFailure()
+                   << what << ": entry " << k << " is " << std::hex << block[k]
+                   << ", the literal evaluation gives " << expected[k];
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+// --- generated protocols ----------------------------------------------------------------
+
+class Generator {
+  public:
+    explicit Generator(unsigned seed) : m_Rng(seed) {}
+
+    float Uniform(float lo, float hi) {
+        return lo + (hi - lo) * static_cast<float>(m_Rng() % 1000001u) / 1000000.0f;
+    }
+    int Int(int lo, int hi) {  // inclusive
+        return lo + static_cast<int>(m_Rng() % static_cast<unsigned>(hi - lo + 1));
+    }
+    bool Chance(int percent) { return Int(1, 100) <= percent; }
+
+    template <class T>
+    T Pick(std::initializer_list<T> values) {
+        return *(values.begin() + Int(0, static_cast<int>(values.size()) - 1));
+    }
+
+    int Channel() {
+        if (Chance(4)) {
+            return Pick({-70000, -1, 256, 300, 1 << 20, 2147483647});
+        }
+        return Chance(20) ? Pick({0, 255}) : Int(0, 255);
+    }
+
+    // A point position: often exactly on (or a hair beside) the position of a
+    // table entry, where the strict comparisons and the tolerances decide.
+    float Position() {
+        if (Chance(8)) {
+            return Uniform(-0.2f, 1.2f);
+        }
+        if (m_fGridRange > 0.0f && Chance(35)) {
+            const float onEntry =
+                static_cast<float>(Int(0, static_cast<int>(m_fGridRange))) / m_fGridRange;
+            return onEntry + Pick({0.0f, 0.0f, 1e-6f, -1e-6f, 5e-7f, 1.1e-6f, -2e-7f, 2e-5f});
+        }
+        return Uniform(0.0f, 1.0f);
+    }
+
+    VXR_VOLR_ColorClass* Class(std::ostringstream& log) {
+        VXR_VOLR_TrapezeOpacityGraph* graph = nullptr;
+        if (!Chance(5)) {
+            graph = new VXR_VOLR_TrapezeOpacityGraph(Chance(70) ? 1.0f : Uniform(0.0f, 1.3f));
+            const int points = Int(1, 6);
+            const bool transparent = Chance(12);
+            for (int i = 0; i < points; ++i) {
+                float y = transparent ? 0.0f : (Chance(30) ? Pick({0.0f, 1.0f}) : Uniform(0, 1));
+                if (Chance(3)) {
+                    y = 0.000003f;  // below the transparency threshold, not zero
+                }
+                graph->AddOpacityPoint(VXR_VOLR_OpacityPoint(Position(), y));
+            }
+            if (points >= 2 && Chance(15)) {  // a vertical edge
+                const VXR_VOLR_OpacityPoint p = graph->GetOpacityPoint(0);
+                graph->AddOpacityPoint(VXR_VOLR_OpacityPoint(p.m_fX + 0.00003f, 1.0f));
+            }
+        }
+        auto* cls = new VXR_VOLR_ColorClass(_bstr_t("generated"), graph);
+        const int colors = Int(1, 6);
+        float last = Position();
+        for (int i = 0; i < colors; ++i) {
+            float value = Position();
+            if (i > 0 && Chance(15)) {
+                value = last + Pick({0.0f, 0.000002f, 0.000009f, 0.00002f});
+            }
+            last = value;
+            cls->AddColorPoint(
+                VXR_VOLR_ColorPoint(value, UTL_Color(Channel(), Channel(), Channel())));
+        }
+        if (Chance(8)) {
+            cls->SetAllowWindowing(false);
+        }
+        if (Chance(50)) {
+            cls->SetCenter(Uniform(-0.6f, 0.6f));
+            cls->SetWidth(Uniform(-0.9f, 1.0f));
+            log << " window";
+        }
+        if (Chance(4)) {
+            cls->AddWidth(-3.0f);  // width -1: the window collapses onto one position
+            log << " collapsed";
+        }
+        if (Chance(4)) {
+            // A negative scale turns the ramp around; baking it in leaves the
+            // points out of order.
+            cls->SetWidth(-1.5f);
+            cls->ApplyWindowing();
+            log << " reversed";
+        }
+        if (Chance(15)) {
+            cls->SetIsActive(false);
+            log << " inactive";
+        }
+        log << " |";
+        return cls;
+    }
+
+    // A protocol of the given bits; what it holds is written to description.
+    std::unique_ptr<VXR_VOLR_ColorProtocol> Protocol(int bits, int maxClasses,
+                                                     std::string& description) {
+        std::ostringstream log;
+        const float maxOpacity = Pick({1.0f, 1.0f, 0.8f, 0.5f, 1.5f, 0.0f});
+        auto protocol = std::make_unique<VXR_VOLR_ColorProtocol>(_bstr_t("generated"), maxOpacity);
+        protocol->SetSigned(Chance(50));
+        protocol->SetBPP(bits);
+        if (Chance(25)) {
+            protocol->SetIsHounsfield(true);
+        }
+        const float slope =
+            Chance(60) ? Pick({1.0f, 1.0f, 0.5f, 2.0f, 0.25f, 3.7f, 0.001f, 1000.0f})
+                       : Pick({0.0f, -1.0f, -0.5f, std::numeric_limits<float>::quiet_NaN(),
+                               std::numeric_limits<float>::infinity(),
+                               -std::numeric_limits<float>::infinity(), 1e30f, 1e-30f, 7e8f});
+        protocol->SetRescaleSlope(slope);
+        const int intercept = Chance(90) ? Pick({0, 0, -1024, 1000, Int(-5000, 5000)})
+                                         : Pick({-2147483647 - 1, 2147483647});
+        protocol->SetRescaleIntercept(intercept);
+        const long long span =
+            static_cast<long long>(protocol->GetEndRange()) - protocol->GetStartRange();
+        m_fGridRange = (span > 0 && span < 100000) ? static_cast<float>(span) : 0.0f;
+        protocol->SetIsDecreseOpMode(Chance(20));
+        protocol->SetIsVisible(!Chance(5));
+        const int classes = Int(0, maxClasses);
+        for (int c = 0; c < classes; ++c) {
+            protocol->AddColorClass(Class(log), -1);
+        }
+        std::ostringstream text;
+        text << bits << " bits " << (protocol->GetSigned() ? "signed" : "unsigned") << ", slope "
+             << slope << ", intercept " << intercept << (protocol->GetIsHounsfield() ? ", HU" : "")
+             << ", max opacity " << maxOpacity
+             << (protocol->GetIsDecreseOpMode() ? ", decreased" : "")
+             << (protocol->GetIsVisible() ? "" : ", hidden") << ", classes:" << log.str();
+        description = text.str();
+        return protocol;
+    }
+
+  private:
+    std::mt19937 m_Rng;
+    float m_fGridRange = 0.0f;
+};
+
+// A ramp from black to white over the whole range, fully opaque: entry k shows
+// its position w as red = trunc(w * 255 + 0.49).
+VXR_VOLR_ColorClass* MakeGreyRamp() {
+    return MakeClass("ramp", {{0.0f, 0, 0, 0}, {1.0f, 255, 255, 255}},
+                     {{0.0f, 1.0f}, {1.0f, 1.0f}});
+}
+
+}  // namespace
+
+// --- the layout and the worked examples -------------------------------------------------
+
+TEST(VXR_VOLR_ColorTable, UnsignedTableStartsAtTheBlockAndSignedTableAtRawValueZero) {
+    VXR_VOLR_ColorProtocol unsignedData(_bstr_t("u"), 1.0f);
+    unsignedData.SetBPP(12);
+    unsignedData.AddColorClass(MakeGreyRamp(), -1);
+    const unsigned int* table = unsignedData.GetColorTable();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table[0], Entry(0, 0, 0, 255));
+    EXPECT_EQ(table[4095], Entry(255, 255, 255, 255));
+    EXPECT_TRUE(MatchesLiteralTable(unsignedData));
+
+    VXR_VOLR_ColorProtocol signedData(_bstr_t("s"), 1.0f);
+    signedData.SetSigned(true);
+    signedData.SetBPP(16);
+    signedData.AddColorClass(MakeGreyRamp(), -1);
+    const unsigned int* middle = signedData.GetColorTable();
+    ASSERT_NE(middle, nullptr);
+    EXPECT_EQ(middle[-32768], Entry(0, 0, 0, 255)) << "the lowest raw value is the darkest";
+    EXPECT_EQ(middle[32767], Entry(255, 255, 255, 255));
+    // Raw 0 sits at v = 32768 of a range of 65535: w = 0.50000763, red =
+    // trunc(127.50195 + 0.49) = 127.
+    EXPECT_EQ(middle[0], Entry(127, 127, 127, 255));
+    EXPECT_TRUE(MatchesLiteralTable(signedData));
+}
+
+TEST(VXR_VOLR_ColorTable, OpaqueRedClassFillsEveryEntryAndDecreasedModeScalesOnlyOpacity) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("red"), 1.0f);
+    protocol.SetBPP(8);
+    protocol.AddColorClass(MakeFlatClass("red", 255, 0, 0, 1.0f), -1);
+    const unsigned int* table = protocol.GetColorTable();
+    for (int k = 0; k < 256; ++k) {
+        ASSERT_EQ(table[k], Entry(255, 0, 0, 255)) << k;
+    }
+    protocol.SetIsDecreseOpMode(true);
+    protocol.InvalidateColorTable();
+    table = protocol.GetColorTable();
+    for (int k = 0; k < 256; ++k) {
+        ASSERT_EQ(table[k], Entry(255, 0, 0, 51)) << k;  // trunc(0.2 * 255 + 0.5)
+    }
+}
+
+TEST(VXR_VOLR_ColorTable, OverlappingClassesBlendByOpacityFromTheFirstNonTransparentOne) {
+    // Transparent blue first, half-opaque red second: the blue is discarded.
+    VXR_VOLR_ColorProtocol discard(_bstr_t("discard"), 1.0f);
+    discard.SetBPP(4);
+    discard.AddColorClass(MakeFlatClass("blue", 0, 0, 255, 0.0f), -1);
+    discard.AddColorClass(MakeFlatClass("red", 255, 0, 0, 0.5f), -1);
+    EXPECT_EQ(discard.GetColorTable()[7], Entry(255, 0, 0, 128));
+
+    // Both half-opaque: the mean 127.5 rounds to 128, the opacity is the larger one.
+    VXR_VOLR_ColorProtocol mix(_bstr_t("mix"), 1.0f);
+    mix.SetBPP(4);
+    mix.AddColorClass(MakeFlatClass("red", 255, 0, 0, 0.5f), -1);
+    mix.AddColorClass(MakeFlatClass("blue", 0, 0, 255, 0.5f), -1);
+    EXPECT_EQ(mix.GetColorTable()[7], Entry(128, 0, 128, 128));
+
+    // Both transparent: the plain mean of the colours, opacity 0.
+    VXR_VOLR_ColorProtocol clear(_bstr_t("clear"), 1.0f);
+    clear.SetBPP(4);
+    clear.AddColorClass(MakeFlatClass("red", 255, 0, 0, 0.0f), -1);
+    clear.AddColorClass(MakeFlatClass("blue", 0, 0, 255, 0.0f), -1);
+    EXPECT_EQ(clear.GetColorTable()[7], Entry(128, 0, 128, 0));
+
+    // Opacity 0.25 then 0.75: (0.25 * 255 + 0.75 * 0) / 1 = 63.75 -> 64; alpha 191.25 -> 191.
+    VXR_VOLR_ColorProtocol weighted(_bstr_t("weighted"), 1.0f);
+    weighted.SetBPP(4);
+    weighted.AddColorClass(MakeFlatClass("red", 255, 0, 0, 0.25f), -1);
+    weighted.AddColorClass(MakeFlatClass("green", 0, 255, 0, 0.75f), -1);
+    EXPECT_EQ(weighted.GetColorTable()[3], Entry(64, 191, 0, 191));
+
+    for (VXR_VOLR_ColorProtocol* p : {&discard, &mix, &clear, &weighted}) {
+        EXPECT_TRUE(MatchesLiteralTable(*p));
+    }
+}
+
+TEST(VXR_VOLR_ColorTable, InactiveClassesTakeNoPartAndNoActiveClassGivesZeroEverywhere) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetBPP(10);
+    protocol.AddColorClass(MakeFlatClass("red", 255, 0, 0, 1.0f), -1);
+    protocol.AddColorClass(MakeFlatClass("blue", 0, 0, 255, 1.0f), -1);
+    protocol.GetClass(0)->SetIsActive(false);
+    EXPECT_EQ(protocol.GetColorTable()[500], Entry(0, 0, 255, 255));
+
+    protocol.SetActivatedAllClasses(false);
+    const unsigned int* table = protocol.GetColorTable();
+    for (int k = 0; k < 1024; ++k) {
+        ASSERT_EQ(table[k], 0u) << k;
+    }
+    EXPECT_TRUE(protocol.IsColorTableValid());
+
+    VXR_VOLR_ColorProtocol empty;
+    empty.SetBPP(3);
+    table = empty.GetColorTable();
+    for (int k = 0; k < 8; ++k) {
+        EXPECT_EQ(table[k], 0u);
+    }
+}
+
+TEST(VXR_VOLR_ColorTable, HiddenProtocolIsAllZeroAndRecomputedOnEveryRead) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetBPP(6);
+    protocol.AddColorClass(MakeFlatClass("red", 255, 0, 0, 1.0f), -1);
+    EXPECT_EQ(protocol.GetColorTable()[0], Entry(255, 0, 0, 255));
+    protocol.SetIsVisible(false);
+    protocol.InvalidateColorTable();
+    const unsigned int* table = protocol.GetColorTable();
+    for (int k = 0; k < 64; ++k) {
+        ASSERT_EQ(table[k], 0u);
+    }
+    EXPECT_FALSE(protocol.IsColorTableValid());
+    // Showing it again takes effect on the next read without an invalidation.
+    protocol.SetIsVisible(true);
+    EXPECT_EQ(protocol.GetColorTable()[0], Entry(255, 0, 0, 255));
+    EXPECT_TRUE(protocol.IsColorTableValid());
+}
+
+TEST(VXR_VOLR_ColorTable, HounsfieldPositionsSpanMinus1024To3095) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("ct"), 1.0f);
+    protocol.SetBPP(12);
+    protocol.SetIsHounsfield(true);
+    protocol.SetRescaleIntercept(-1024);
+    protocol.SetRescaleSlope(1.0f);
+    protocol.AddColorClass(MakeGreyRamp(), -1);
+    const unsigned int* table = protocol.GetColorTable();
+    // Raw 0 is -1024 HU: w = 0. Raw 4095 is 3071 HU: w = 4095 / 4119 = 0.99417335,
+    // red = trunc(253.514 + 0.49) = 254.
+    EXPECT_EQ(table[0], Entry(0, 0, 0, 255));
+    EXPECT_EQ(table[4095], Entry(254, 254, 254, 255));
+    // Raw 2048 is 1024 HU: w = 2048 / 4119 = 0.4972081, red = trunc(126.788 + 0.49) = 127.
+    EXPECT_EQ(table[2048], Entry(127, 127, 127, 255));
+    // Slope 2 doubles the step: raw 1000 is 976 HU, w = 2000 / 4119, red = trunc(123.81 + 0.49).
+    protocol.SetRescaleSlope(2.0f);
+    protocol.InvalidateColorTable();
+    EXPECT_EQ(protocol.GetColorTable()[1000], Entry(124, 124, 124, 255));
+    EXPECT_TRUE(MatchesLiteralTable(protocol));
+}
+
+TEST(VXR_VOLR_ColorTable, WindowedClassesReachTheTableThroughTheirInverseWindow) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetBPP(8);
+    protocol.AddColorClass(MakeGreyRamp(), -1);
+    const std::vector<std::uint32_t> before(Block(protocol), Block(protocol) + 256);
+    protocol.AddCenter(0.5f);
+    EXPECT_FALSE(protocol.IsColorTableValid());
+    const unsigned int* table = protocol.GetColorTable();
+    // The ramp now starts at w = 0.5: every entry below is black.
+    EXPECT_EQ(table[100], Entry(0, 0, 0, 255));
+    EXPECT_NE(table[255], before[255]);
+    EXPECT_TRUE(MatchesLiteralTable(protocol));
+    protocol.AddWidth(0.5f);
+    EXPECT_TRUE(MatchesLiteralTable(protocol));
+}
+
+// --- the literal evaluation over generated protocols ------------------------------------
+
+TEST(VXR_VOLR_ColorTable, EveryEntryEqualsTheLiteralEvaluationOverGeneratedProtocols) {
+    Generator generate(20240611u);
+    int compared = 0;
+    for (int bits = 1; bits <= 16; ++bits) {
+        const int protocols = bits <= 10 ? 12 : (bits <= 13 ? 4 : 2);
+        const int maxClasses = bits <= 12 ? 8 : 4;
+        for (int i = 0; i < protocols; ++i) {
+            std::string description;
+            auto protocol = generate.Protocol(bits, maxClasses, description);
+            ASSERT_TRUE(MatchesLiteralTable(*protocol, description));
+            ++compared;
+        }
+    }
+    EXPECT_EQ(compared, 10 * 12 + 3 * 4 + 3 * 2);
+}
+
+TEST(VXR_VOLR_ColorTable, EightWindowedClassesOnSixteenBitSignedDataEqualTheLiteralEvaluation) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("ct"), 0.9f);
+    protocol.SetSigned(true);
+    protocol.SetBPP(16);
+    protocol.SetRescaleIntercept(-1024);
+    for (int c = 0; c < 8; ++c) {
+        const float at = 0.1f * static_cast<float>(c);
+        protocol.AddColorClass(MakeClass("c",
+                                         {{at, 10 * c, 0, 0},
+                                          {at + 0.05f, 200, 30 * c, 0},
+                                          {at + 0.1f, 255, 255, 40},
+                                          {at + 0.15f, 0, 255, 90},
+                                          {at + 0.3f, 90, 10, 255},
+                                          {at + 0.5f, 9, 9, 9}},
+                                         {{at, 0.0f},
+                                          {at + 0.02f, 0.3f},
+                                          {at + 0.1f, 0.9f},
+                                          {at + 0.2f, 0.9f},
+                                          {at + 0.25f, 0.1f},
+                                          {at + 0.4f, 0.0f}}),
+                               -1);
+    }
+    protocol.SetCenter(0.05f);
+    protocol.SetWidth(0.3f);
+    EXPECT_TRUE(MatchesLiteralTable(protocol, "windowed"));
+    protocol.AddCenter(-0.1f);
+    protocol.AddWidth(-0.5f);
+    EXPECT_TRUE(MatchesLiteralTable(protocol, "dragged"));
+}
+
+// A class that answers through its own virtual operations: the table must ask it.
+class StripedClass : public VXR_VOLR_ColorClass {
+  public:
+    StripedClass() : VXR_VOLR_ColorClass(_bstr_t("striped"), nullptr) {}
+    UTL_Color GetColor(float x) const override {
+        return (static_cast<int>(x * 100.0f) % 2 == 0) ? UTL_Color(255, 0, 0)
+                                                       : UTL_Color(0, 255, 0);
+    }
+    float GetRelativeOpacity(float x) const override { return x; }
+};
+
+TEST(VXR_VOLR_ColorTable, DerivedClassesAreEvaluatedThroughTheirOwnOverrides) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetBPP(10);
+    protocol.AddColorClass(new StripedClass, -1);
+    protocol.AddColorClass(MakeGreyRamp(), -1);
+    EXPECT_TRUE(MatchesLiteralTable(protocol));
+    const unsigned int* table = protocol.GetColorTable();
+    EXPECT_NE(table[10] & 0xff000000u, table[20] & 0xff000000u);
+}
+
+// --- bad input ----------------------------------------------------------------------------
+
+TEST(VXR_VOLR_ColorTable, MoreThan24BitsOrNegativeBitsGiveNoTableAndALogLine) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.AddColorClass(MakeFlatClass("red", 255, 0, 0, 1.0f), -1);
+    protocol.SetBPP(4);
+    ASSERT_NE(protocol.GetColorTable(), nullptr);
+    protocol.SetBPP(25);
+    EXPECT_EQ(protocol.GetColorTable(), nullptr);
+    EXPECT_EQ(
+        vxrp_test::TakeLogTexts(),
+        (std::vector<std::string>{"No color table for 25 bits per pixel (1 to 24 supported)\n"}));
+    protocol.SetBPP(-3);
+    EXPECT_EQ(protocol.GetColorTable(), nullptr);
+    EXPECT_EQ(
+        vxrp_test::TakeLogTexts(),
+        (std::vector<std::string>{"No color table for -3 bits per pixel (1 to 24 supported)\n"}));
+    // Still usable: back to a supported depth.
+    protocol.SetBPP(5);
+    ASSERT_NE(protocol.GetColorTable(), nullptr);
+    EXPECT_EQ(protocol.GetColorTable()[31], Entry(255, 0, 0, 255));
+    EXPECT_TRUE(vxrp_test::TakeLogTexts().empty());
+}
+
+TEST(VXR_VOLR_ColorTable, ZeroBitsGiveNoTableSilently) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.AddColorClass(MakeFlatClass("red", 255, 0, 0, 1.0f), -1);
+    EXPECT_EQ(protocol.GetColorTable(), nullptr);
+    protocol.SetSigned(true);
+    EXPECT_EQ(protocol.GetColorTable(), nullptr);
+    EXPECT_EQ(protocol.GetStartRange(), 0) << "no 2^-1 for signed data without bits";
+    EXPECT_EQ(protocol.GetEndRange(), 0);
+}
+
+TEST(VXR_VOLR_ColorTable, TwentyFourBitsAreSupported) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetSigned(true);
+    protocol.SetBPP(24);
+    protocol.AddColorClass(MakeFlatClass("red", 255, 0, 0, 1.0f), -1);
+    protocol.GetClass(0)->SetIsActive(false);
+    const unsigned int* table = protocol.GetColorTable();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table[-(1 << 23)], 0u);
+    EXPECT_EQ(table[(1 << 23) - 1], 0u);
+}
+
+TEST(VXR_VOLR_ColorTable, FieldsSaturateForColoursOutsideTheByteAndMaximumOpacityAboveOne) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 2.5f);
+    protocol.SetBPP(4);
+    protocol.AddColorClass(MakeFlatClass("odd", 300, -5, 2147483647, 1.0f), -1);
+    const unsigned int* table = protocol.GetColorTable();
+    for (int k = 0; k < 16; ++k) {
+        ASSERT_EQ(table[k], Entry(255, 0, 255, 255)) << k;
+    }
+    EXPECT_TRUE(MatchesLiteralTable(protocol));
+}
+
+TEST(VXR_VOLR_ColorTable, OddSlopesGiveADefinedTableEqualToTheLiteralEvaluation) {
+    const float slopes[] = {0.0f,
+                            -1.0f,
+                            -0.001f,
+                            std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity(),
+                            -std::numeric_limits<float>::infinity(),
+                            3e9f,
+                            1e38f};
+    for (const float slope : slopes) {
+        for (const bool isSigned : {false, true}) {
+            VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+            protocol.SetSigned(isSigned);
+            protocol.SetBPP(12);
+            protocol.SetRescaleSlope(slope);
+            protocol.SetRescaleIntercept(-1024);
+            protocol.AddColorClass(MakeGreyRamp(), -1);
+            protocol.AddColorClass(MakeClass("bone", {{0.2f, 255, 255, 200}, {0.8f, 255, 0, 0}},
+                                             {{0.2f, 0.0f}, {0.5f, 0.7f}}),
+                                   -1);
+            std::ostringstream what;
+            what << "slope " << slope << (isSigned ? " signed" : " unsigned");
+            EXPECT_TRUE(MatchesLiteralTable(protocol, what.str()));
+        }
+    }
+    // Slope 0: every position is 0/0 (NaN); the ramp answers its default colour
+    // and its two-point graph 0, the bone class likewise.
+    VXR_VOLR_ColorProtocol flat(_bstr_t("p"), 1.0f);
+    flat.SetBPP(6);
+    flat.SetRescaleSlope(0.0f);
+    flat.AddColorClass(MakeGreyRamp(), -1);
+    const unsigned int* table = flat.GetColorTable();
+    for (int k = 0; k < 64; ++k) {
+        ASSERT_EQ(table[k], 0u);
+    }
+}
+
+TEST(VXR_VOLR_ColorTable, AClassThatCannotBeEvaluatedRaisesItsBoundsErrorAndLeavesTheTableInvalid) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetBPP(4);
+    protocol.AddColorClass(
+        new VXR_VOLR_ColorClass(_bstr_t("no points"), new VXR_VOLR_TrapezeOpacityGraph), -1);
+    EXPECT_THROW(protocol.GetColorTable(), RWBoundsErr);
+    EXPECT_FALSE(protocol.IsColorTableValid());
+    protocol.RemoveColorClass(0);
+    EXPECT_NE(protocol.GetColorTable(), nullptr);
+}
+
+// --- recalculation and sharing -----------------------------------------------------------
+
+TEST(VXR_VOLR_ColorTable, RecalculationWithTheSameBitsRewritesTheSameBlock) {
+    TestProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetBPP(8);
+    protocol.AddColorClass(MakeGreyRamp(), -1);
+    const unsigned int* first = protocol.GetColorTable();
+    protocol.AddCenter(0.2f);
+    EXPECT_EQ(protocol.GetColorTable(), first);
+    protocol.CalculateColorTable();
+    EXPECT_TRUE(protocol.IsColorTableValid());
+    EXPECT_EQ(protocol.GetColorTable(), first);
+    protocol.SetBPP(9);
+    ASSERT_NE(protocol.GetColorTable(), nullptr);
+    EXPECT_TRUE(MatchesLiteralTable(protocol));
+}
+
+TEST(VXR_VOLR_ColorTable, FrozenImageSharesTheSourceTableAndNeverWritesOrFreesIt) {
+    VXR_VOLR_ColorProtocol source(_bstr_t("live"), 1.0f);
+    source.SetBPP(10);
+    source.SetSigned(true);
+    source.AddColorClass(MakeGreyRamp(), -1);
+    const unsigned int* live = source.GetColorTable();
+    const std::vector<std::uint32_t> saved(Block(source), Block(source) + 1024);
+    {
+        VXR_VOLR_ColorProtocol image;
+        image.FreezeCopy(source);
+        EXPECT_EQ(image.GetColorTable(), live);
+        EXPECT_EQ(image.GetBPP(), 10);
+        EXPECT_TRUE(image.GetSigned());
+        // The image has no classes of its own; a recalculation it is forced into
+        // goes into its own block.
+        image.InvalidateColorTable();
+        const unsigned int* own = image.GetColorTable();
+        ASSERT_NE(own, nullptr);
+        EXPECT_NE(own, live);
+        EXPECT_EQ(own[0], 0u);
+        // Freezing again drops the own block and looks at the source's again.
+        image.FreezeCopy(source);
+        EXPECT_EQ(image.GetColorTable(), live);
+    }
+    EXPECT_EQ(source.GetColorTable(), live);
+    EXPECT_EQ(std::vector<std::uint32_t>(Block(source), Block(source) + 1024), saved);
+}
+
+TEST(VXR_VOLR_ColorTable, FreezeCopyCalculatesAnInvalidSourceTableFirst) {
+    VXR_VOLR_ColorProtocol source(_bstr_t("live"), 1.0f);
+    source.SetBPP(8);
+    source.AddColorClass(MakeFlatClass("red", 255, 0, 0, 1.0f), -1);
+    VXR_VOLR_ColorProtocol image;
+    image.FreezeCopy(source);
+    EXPECT_TRUE(source.IsColorTableValid());
+    EXPECT_TRUE(image.IsColorTableValid());
+    EXPECT_EQ(image.GetColorTable()[3], Entry(255, 0, 0, 255));
+}
+
+TEST(VXR_VOLR_ColorTable, EveryOrderOfCopyAssignFreezeRecalculateAndDestroyIsClean) {
+    // Run under the sanitizer build: a double free, a leak or a read of a freed
+    // block halts the run.
+    auto make = [] {
+        auto p = std::make_unique<VXR_VOLR_ColorProtocol>(_bstr_t("p"), 1.0f);
+        p->SetBPP(6);
+        p->AddColorClass(MakeGreyRamp(), -1);
+        return p;
+    };
+    auto source = make();
+    auto image = std::make_unique<VXR_VOLR_ColorProtocol>();
+    image->FreezeCopy(*source);
+
+    // Assigning into an image keeps the shared pointer unowned; its next
+    // calculation allocates its own block.
+    *image = *source;
+    EXPECT_NE(image->GetColorTable(), source->GetColorTable());
+    EXPECT_TRUE(MatchesLiteralTable(*image));
+
+    image->FreezeCopy(*source);
+    auto copy = std::make_unique<VXR_VOLR_ColorProtocol>(*image);  // copies no table
+    EXPECT_NE(copy->GetColorTable(), source->GetColorTable());
+    VXR_VOLR_ColorProtocol& self = *copy;
+    *copy = self;
+    EXPECT_TRUE(MatchesLiteralTable(*copy));
+    copy->FreezeCopy(*copy);  // only brings its own table up to date
+    EXPECT_TRUE(copy->IsColorTableValid());
+
+    // An image frozen back from its own image keeps its block.
+    auto second = std::make_unique<VXR_VOLR_ColorProtocol>();
+    second->FreezeCopy(*copy);
+    copy->FreezeCopy(*second);
+    EXPECT_EQ(copy->GetColorTable(), second->GetColorTable());
+    second.reset();
+    EXPECT_TRUE(MatchesLiteralTable(*copy));
+
+    image.reset();  // the image first, as the host does
+    source->SetBPP(7);
+    EXPECT_TRUE(MatchesLiteralTable(*source));
+    copy.reset();
+    source.reset();
+}
+
+// --- print ----------------------------------------------------------------------------------
+
+TEST(VXR_VOLR_ColorTable, PrintWritesOneLinePerEntryThenTheDashes) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetBPP(1);
+    protocol.AddColorClass(MakeGreyRamp(), -1);
+    testing::internal::CaptureStdout();
+    protocol.Print();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "0\t0.000000\t255\t0\t0\t0\tff\n"
+              "1\t1.000000\t255\t255\t255\t255\tffffffff\n"
+              "-------------------------------------\n");
+}
+
+TEST(VXR_VOLR_ColorTable, PrintOfSignedDataStartsAtTheLowestRawValue) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 0.5f);
+    protocol.SetBPP(2);
+    protocol.SetSigned(true);
+    protocol.AddColorClass(MakeGreyRamp(), -1);
+    testing::internal::CaptureStdout();
+    protocol.Print();
+    // w = 0, 1/3, 2/3, 1; opacity trunc(0.5 * 255 + 0.5) = 128.
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "0\t0.000000\t128\t0\t0\t0\t80\n"
+              "1\t0.333333\t128\t85\t85\t85\t55555580\n"
+              "2\t0.666667\t128\t170\t170\t170\taaaaaa80\n"
+              "3\t1.000000\t128\t255\t255\t255\tffffff80\n"
+              "-------------------------------------\n");
+}
+
+TEST(VXR_VOLR_ColorTable, PrintWithoutATablePrintsOnlyTheDashes) {
+    VXR_VOLR_ColorProtocol protocol;
+    testing::internal::CaptureStdout();
+    protocol.Print();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "-------------------------------------\n");
+}
+
+// --- average colour ---------------------------------------------------------------------------
+
+namespace {
+
+struct MinusFixture {
+    VXR_VOLR_TissueClassHash hash;
+    std::unique_ptr<VXR_VOLR_ColorClass> minus{
+        MakeClass("minus", {{0.3f, 1, 2, 3}, {0.7f, 4, 5, 6}}, {{0.0f, 1.0f}})};
+    MinusFixture() { hash.insertKeyAndValue(_bstr_t("minus"), minus.get()); }
+};
+
+}  // namespace
+
+TEST(VXR_VOLR_ColorTable, AverageColourWeighsEveryEntryByHistogramAndOpacity) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetBPP(2);
+    protocol.AddColorClass(
+        MakeClass("c", {{0.0f, 200, 100, 0}, {1.0f, 0, 100, 200}}, {{0.0f, 1.0f}, {1.0f, 0.5f}}),
+        -1);
+    MinusFixture fixture;
+    protocol.PutTissueClassHash(&fixture.hash);
+    const unsigned int* table = protocol.GetColorTable();
+    // Entries (w = 0, 1/3, 2/3, 1): colours (200,100,0) (133,100,67) (67,100,133) (0,100,200),
+    // opacities 255, 212, 170, 128 (at w = 1/3 the graph gives 0.83333331f, and
+    // 0.83333331 * 255 = 212.49999 rounds down).
+    ASSERT_EQ(table[0], Entry(200, 100, 0, 255));
+    ASSERT_EQ(table[1], Entry(133, 100, 67, 212));
+    unsigned long histogram[4] = {10, 0, 0, 30};
+    protocol.CalculateAverageColor(histogram, 40, 4);
+    // weights 0.25 * 255 = 63.75 and 0.75 * 128 = 96: red (63.75 * 200) / 159.75 = 79.8 -> 79,
+    // blue (96 * 200) / 159.75 = 120.19 -> 120.
+    EXPECT_EQ(protocol.GetAverageColor(), UTL_Color(79, 100, 120));
+    EXPECT_TRUE(protocol.IsAverageColorValid());
+    // Written back into the "minus" class's first point, which keeps its value.
+    ASSERT_EQ(fixture.minus->GetColorPointCount(), 2u);
+    EXPECT_EQ(fixture.minus->GetColorPoint(0).m_fValue, 0.3f);
+    EXPECT_EQ(fixture.minus->GetColorPoint(0).m_Color, UTL_Color(79, 100, 120));
+    EXPECT_EQ(fixture.minus->GetColorPoint(1).m_Color, UTL_Color(4, 5, 6));
+
+    // Up to date: a second call returns at once, even with another histogram.
+    unsigned long other[4] = {0, 0, 0, 5};
+    protocol.CalculateAverageColor(other, 5, 4);
+    EXPECT_EQ(protocol.GetAverageColor(), UTL_Color(79, 100, 120));
+    // A table change makes it count again.
+    protocol.InvalidateColorTable();
+    protocol.CalculateAverageColor(other, 5, 4);
+    EXPECT_EQ(protocol.GetAverageColor(), UTL_Color(0, 100, 200));
+}
+
+TEST(VXR_VOLR_ColorTable, AverageColourRefusesBadArgumentsWithoutDividingByZero) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetBPP(2);
+    protocol.AddColorClass(MakeFlatClass("red", 255, 0, 0, 1.0f), -1);
+    MinusFixture fixture;
+    protocol.PutTissueClassHash(&fixture.hash);
+    unsigned long histogram[4] = {1, 1, 1, 1};
+
+    protocol.CalculateAverageColor(nullptr, 4, 4);
+    EXPECT_FALSE(protocol.IsColorTableValid()) << "no histogram: returns before the table";
+    protocol.CalculateAverageColor(histogram, 4, 8);
+    EXPECT_TRUE(protocol.IsColorTableValid()) << "the table is recalculated first";
+    EXPECT_FALSE(protocol.IsAverageColorValid());
+    protocol.CalculateAverageColor(histogram, 0, 4);
+    protocol.CalculateAverageColor(histogram, -3, 4);
+    EXPECT_FALSE(protocol.IsAverageColorValid());
+    EXPECT_EQ(protocol.GetAverageColor(), UTL_Color());
+    EXPECT_EQ(fixture.minus->GetColorPoint(0).m_Color, UTL_Color(1, 2, 3));
+
+    // A histogram only over transparent entries: weights sum to 0, the average is black.
+    VXR_VOLR_ColorProtocol clear(_bstr_t("clear"), 1.0f);
+    clear.SetBPP(2);
+    clear.AddColorClass(MakeFlatClass("red", 255, 0, 0, 0.0f), -1);
+    clear.CalculateAverageColor(histogram, 4, 4);
+    EXPECT_EQ(clear.GetAverageColor(), UTL_Color(0, 0, 0));
+    EXPECT_TRUE(clear.IsAverageColorValid()) << "without a hash the write-back is skipped";
+
+    VXR_VOLR_ColorProtocol noBits;
+    noBits.CalculateAverageColor(histogram, 4, 1);
+    EXPECT_FALSE(noBits.IsAverageColorValid());
+}
+
+TEST(VXR_VOLR_ColorTable, MinusClassWithoutColourPointsRaisesAndLeavesTheAverageInvalid) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetBPP(1);
+    protocol.AddColorClass(MakeFlatClass("red", 255, 0, 0, 1.0f), -1);
+    VXR_VOLR_TissueClassHash hash;
+    VXR_VOLR_ColorClass empty(_bstr_t("minus"), new VXR_VOLR_TrapezeOpacityGraph);
+    hash.insertKeyAndValue(_bstr_t("minus"), &empty);
+    protocol.PutTissueClassHash(&hash);
+    unsigned long histogram[2] = {1, 1};
+    EXPECT_THROW(protocol.CalculateAverageColor(histogram, 2, 2), RWBoundsErr);
+    EXPECT_EQ(protocol.GetAverageColor(), UTL_Color(255, 0, 0));
+    EXPECT_FALSE(protocol.IsAverageColorValid());
+}

@@ -1,0 +1,1016 @@
+#include "volr/VXR_VOLR_ColorProtocol.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <typeinfo>
+#include <vector>
+
+#include "UTL/UTL_Numeric.h"
+#include "log/Tmr_LogFile.h"
+
+static_assert(sizeof(unsigned int) == sizeof(std::uint32_t), "table entries are 32-bit words");
+
+namespace {
+
+constexpr const char* kLogSource = "VXR_VOLR_ColorProtocol";
+
+// A table of more bits would not fit the renderer's memory (2^24 entries is 64 MiB).
+constexpr int kMaxTableBits = 24;
+
+// Hounsfield data have a fixed value range.
+constexpr int kHounsfieldStart = -1024;
+constexpr int kHounsfieldEnd = 3095;
+
+// A sum of relative opacities below this counts as fully transparent. Double
+// literal: its width is not fixed as single.
+constexpr double kTransparentSum = 0.00001;
+// Opacity factor of the decreased-opacity mode (double literal).
+constexpr double kDecreasedOpacity = 0.2;
+
+// The same colour-class constants the class evaluates with; the table's fast
+// evaluation must reproduce the class's answers bit for bit.
+constexpr double kShortColorSegment = static_cast<double>(1e-5f);
+constexpr double kColorSegmentTolerance = static_cast<double>(1e-6f);
+constexpr double kComponentRounding = 0.49;
+constexpr double kLastOpacitySegmentTolerance = static_cast<double>(1e-6f);
+constexpr double kVerticalEdge = 0.0001;
+
+// Entries evaluated together: the per-block scratch stays in the first-level cache.
+constexpr int kBlock = 256;
+
+int SaturateToInt(long long value) {
+    if (value > INT_MAX) {
+        return INT_MAX;
+    }
+    if (value < INT_MIN) {
+        return INT_MIN;
+    }
+    return static_cast<int>(value);
+}
+
+// 2^k as float, 0 for k < 0 (no 2^(-1) for signed data without bits).
+float PowerOfTwo(int k) {
+    return k < 0 ? 0.0f : std::ldexp(1.0f, k);
+}
+
+// (2^k - 1) as the float an int of that value converts to; 0 for k <= 0.
+float PowerOfTwoMinusOne(int k) {
+    if (k <= 0) {
+        return 0.0f;
+    }
+    if (k < 63) {
+        return static_cast<float>((1LL << k) - 1);
+    }
+    return std::ldexp(1.0f, k);  // rounds to 2^k like the int would; +inf past float range
+}
+
+// UTL_TruncToInt without branches, so that loops using it vectorise; the same
+// answer for every input (NaN 0, saturation at both int limits).
+inline int TruncToIntSelect(double value) {
+    double c = (value == value) ? value : 0.0;
+    c = (c < 2147483648.0) ? c : 2147483647.0;
+    c = (c > -2147483649.0) ? c : -2147483648.0;
+    return static_cast<int>(c);
+}
+
+// trunc(value) clamped to 0..255 as one select chain (NaN gives 0).
+inline std::uint32_t TruncToByte(double value) {
+    double c = (value > 0.0) ? value : 0.0;
+    c = (c < 255.5) ? c : 255.5;
+    return static_cast<std::uint32_t>(c);
+}
+
+// The largest float below which a float sum counts as transparent:
+// (double)s < kTransparentSum exactly when s < this, and (double)s >
+// kTransparentSum exactly when s >= this (no float equals 1e-5).
+float TransparentSumBound() {
+    float bound = static_cast<float>(kTransparentSum);
+    if (static_cast<double>(bound) < kTransparentSum) {
+        bound = std::nextafter(bound, std::numeric_limits<float>::infinity());
+    }
+    return bound;
+}
+
+// One piece of a class's colour ramp or opacity graph over the clamped,
+// windowed position: positions p with lo <= p < hi (as doubles) all take the
+// same branch of the class's evaluation.
+struct ColorPiece {
+    double lo = 0.0;
+    double hi = 0.0;
+    bool blend = false;
+    // constant pieces
+    float red = 0.0f, green = 0.0f, blue = 0.0f;
+    // blend pieces
+    double left = 0.0, right = 0.0, h = 0.0;
+    int leftRed = 0, leftGreen = 0, leftBlue = 0;
+    int rightRed = 0, rightGreen = 0, rightBlue = 0;
+};
+
+struct OpacityPiece {
+    double lo = 0.0;
+    double hi = 0.0;
+    bool linear = false;
+    float constant = 0.0f;
+    double leftX = 0.0, leftY = 0.0, dx = 0.0, dy = 0.0;
+};
+
+// A colour class prepared for evaluation over many positions. It reproduces
+// VXR_VOLR_ColorClass::GetColor / GetRelativeOpacity (and the trapeze graph's)
+// step by step in the same arithmetic, but finds the branch once per run of
+// positions instead of once per call. Classes of any other dynamic type, or
+// ones those calls would reject (no colour points, an empty graph), are
+// evaluated through their own virtual calls instead.
+class ClassEvaluator {
+  public:
+    explicit ClassEvaluator(const VXR_VOLR_ColorClass* cls) : m_pClass(cls) {}
+
+    // Prepares the fast evaluation; false when the class must be called.
+    bool Prepare();
+
+    // Colour channels and opacity at count positions.
+    void Evaluate(const float* positions, int count, float* red, float* green, float* blue,
+                  float* opacity) const;
+
+  private:
+    void evaluate_generic(const float* positions, int count, float* red, float* green, float* blue,
+                          float* opacity) const;
+    void windowed_positions(const float* positions, int count, float* out) const;
+    void evaluate_colors(const float* at, int count, float* red, float* green, float* blue) const;
+    void evaluate_opacities(const float* at, int count, float* opacity) const;
+
+    const VXR_VOLR_ColorClass* m_pClass;
+    bool m_bFast = false;
+    double m_dCenter = 0.0, m_dPivot = 0.0, m_dScale = 1.0;
+    std::vector<ColorPiece> m_ColorPieces;
+    ColorPiece m_NaNColor;
+    std::vector<OpacityPiece> m_OpacityPieces;
+    float m_fNaNOpacity = 0.0f;
+};
+
+double NextUp(double value) {
+    return std::nextafter(value, std::numeric_limits<double>::infinity());
+}
+
+bool ClassEvaluator::Prepare() {
+    const VXR_VOLR_ColorClass& cls = *m_pClass;
+    if (typeid(cls) != typeid(VXR_VOLR_ColorClass)) {
+        return false;
+    }
+    const VXR_VOLR_TrapezeOpacityGraph* graph = cls.GetOpacityGraph();
+    if (graph != nullptr && typeid(*graph) != typeid(VXR_VOLR_TrapezeOpacityGraph)) {
+        return false;
+    }
+    const unsigned int colorCount = cls.GetColorPointCount();
+    if (colorCount == 0 || (graph != nullptr && graph->GetOpPointCount() == 0)) {
+        return false;  // the class raises its bounds error: let it
+    }
+
+    m_dCenter = cls.GetCenter();
+    m_dPivot = cls.GetPivot();
+    m_dScale = static_cast<double>(cls.GetWidth()) + 1.0;
+
+    // Colour ramp. Positions below the first point take its colour, above the
+    // last point the last colour; in between the first segment (not shorter
+    // than kShortColorSegment) whose right end plus the tolerance lies beyond
+    // the position decides. A running maximum of those bounds keeps the pieces
+    // exact even for points out of order.
+    std::vector<VXR_VOLR_ColorPoint> points;
+    points.reserve(colorCount);
+    for (unsigned int i = 0; i < colorCount; ++i) {
+        points.push_back(cls.GetColorPoint(static_cast<int>(i)));
+    }
+    const auto constant = [](double lo, double hi, const UTL_Color& color) {
+        ColorPiece piece;
+        piece.lo = lo;
+        piece.hi = hi;
+        piece.red = static_cast<float>(color.GetRed());
+        piece.green = static_cast<float>(color.GetGreen());
+        piece.blue = static_cast<float>(color.GetBlue());
+        return piece;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const double front = points.front().m_fValue;
+    const double back = points.back().m_fValue;
+    const double afterBack = NextUp(back);  // p > back exactly when p >= afterBack
+    m_ColorPieces.push_back(constant(-inf, front, points.front().m_Color));
+    if (colorCount == 1) {
+        m_ColorPieces.push_back(constant(front, inf, points.front().m_Color));
+        m_NaNColor = constant(0, 0, points.front().m_Color);
+    } else {
+        double from = front;
+        for (std::size_t i = 1; i < points.size(); ++i) {
+            const VXR_VOLR_ColorPoint& left = points[i - 1];
+            const VXR_VOLR_ColorPoint& right = points[i];
+            const double length = static_cast<double>(right.m_fValue) - left.m_fValue;
+            if (length < kShortColorSegment) {
+                continue;
+            }
+            const double bound = right.m_fValue + kColorSegmentTolerance;
+            const double to = bound < afterBack ? bound : afterBack;
+            if (from < to) {
+                ColorPiece piece;
+                piece.lo = from;
+                piece.hi = to;
+                piece.blend = true;
+                piece.left = left.m_fValue;
+                piece.right = right.m_fValue;
+                piece.h = static_cast<float>(1.0 / length);
+                piece.leftRed = left.m_Color.GetRed();
+                piece.leftGreen = left.m_Color.GetGreen();
+                piece.leftBlue = left.m_Color.GetBlue();
+                piece.rightRed = right.m_Color.GetRed();
+                piece.rightGreen = right.m_Color.GetGreen();
+                piece.rightBlue = right.m_Color.GetBlue();
+                m_ColorPieces.push_back(piece);
+            }
+            if (bound > from) {
+                from = bound;
+            }
+        }
+        if (from < afterBack) {
+            m_ColorPieces.push_back(constant(from, afterBack, UTL_Color()));
+        }
+        m_NaNColor = constant(0, 0, UTL_Color());
+    }
+    m_ColorPieces.push_back(
+        constant(front > afterBack ? front : afterBack, inf, points.back().m_Color));
+
+    // Opacity graph, the same way: below the first point its y, above the last
+    // its y, in between the first segment whose right x (plus the tolerance on
+    // the last segment) lies beyond the position; a segment shorter than
+    // kVerticalEdge answers its right y.
+    if (graph == nullptr) {
+        OpacityPiece zero;
+        zero.lo = -inf;
+        zero.hi = inf;
+        m_OpacityPieces.push_back(zero);
+        m_fNaNOpacity = 0.0f;
+    } else {
+        const unsigned int opCount = graph->GetOpPointCount();
+        std::vector<VXR_VOLR_OpacityPoint> ops;
+        ops.reserve(opCount);
+        for (unsigned int i = 0; i < opCount; ++i) {
+            ops.push_back(graph->GetOpacityPoint(static_cast<int>(i)));
+        }
+        const double maxOpacity = graph->GetMaxOpacity();
+        const auto flat = [](double lo, double hi, float value) {
+            OpacityPiece piece;
+            piece.lo = lo;
+            piece.hi = hi;
+            piece.constant = value;
+            return piece;
+        };
+        const double firstX = ops.front().m_fX;
+        const double lastX = ops.back().m_fX;
+        const double afterLast = NextUp(lastX);
+        const float firstY = static_cast<float>(ops.front().m_fY * maxOpacity);
+        const float lastY = static_cast<float>(ops.back().m_fY * maxOpacity);
+        m_OpacityPieces.push_back(flat(-inf, firstX, firstY));
+        if (opCount == 1) {
+            m_OpacityPieces.push_back(flat(firstX, inf, firstY));
+            m_fNaNOpacity = firstY;
+        } else {
+            double from = firstX;
+            for (std::size_t j = 1; j < ops.size(); ++j) {
+                const double tolerance = (j == ops.size() - 1) ? kLastOpacitySegmentTolerance : 0.0;
+                const VXR_VOLR_OpacityPoint& left = ops[j - 1];
+                const VXR_VOLR_OpacityPoint& right = ops[j];
+                const double bound = right.m_fX + tolerance;
+                const double to = bound < afterLast ? bound : afterLast;
+                if (from < to) {
+                    const double dx = static_cast<double>(right.m_fX) - left.m_fX;
+                    if (dx < kVerticalEdge) {
+                        m_OpacityPieces.push_back(
+                            flat(from, to, static_cast<float>(right.m_fY * maxOpacity)));
+                    } else {
+                        OpacityPiece piece;
+                        piece.lo = from;
+                        piece.hi = to;
+                        piece.linear = true;
+                        piece.leftX = left.m_fX;
+                        piece.leftY = left.m_fY;
+                        piece.dx = dx;
+                        piece.dy = static_cast<double>(right.m_fY) - left.m_fY;
+                        piece.constant = static_cast<float>(maxOpacity);  // the factor
+                        m_OpacityPieces.push_back(piece);
+                    }
+                }
+                if (bound > from) {
+                    from = bound;
+                }
+            }
+            if (from < afterLast) {
+                m_OpacityPieces.push_back(flat(from, afterLast, 0.0f));
+            }
+            m_fNaNOpacity = 0.0f;
+        }
+        m_OpacityPieces.push_back(flat(firstX > afterLast ? firstX : afterLast, inf, lastY));
+    }
+    m_bFast = true;
+    return true;
+}
+
+void ClassEvaluator::Evaluate(const float* positions, int count, float* red, float* green,
+                              float* blue, float* opacity) const {
+    if (!m_bFast) {
+        evaluate_generic(positions, count, red, green, blue, opacity);
+        return;
+    }
+    float at[kBlock];
+    windowed_positions(positions, count, at);
+    evaluate_colors(at, count, red, green, blue);
+    evaluate_opacities(at, count, opacity);
+}
+
+void ClassEvaluator::evaluate_generic(const float* positions, int count, float* red, float* green,
+                                      float* blue, float* opacity) const {
+    for (int j = 0; j < count; ++j) {
+        const UTL_Color color = m_pClass->GetColor(positions[j]);
+        opacity[j] = m_pClass->GetRelativeOpacity(positions[j]);
+        red[j] = static_cast<float>(color.GetRed());
+        green[j] = static_cast<float>(color.GetGreen());
+        blue[j] = static_cast<float>(color.GetBlue());
+    }
+}
+
+// The class's inverse window, rounded to float, then clamped to 0..1 (NaN stays).
+void ClassEvaluator::windowed_positions(const float* positions, int count, float* out) const {
+    if (m_dScale == 0.0) {
+        for (int j = 0; j < count; ++j) {
+            out[j] = m_pClass->CalcInverseWindowing(positions[j]);
+        }
+    } else {
+        const double center = m_dCenter;
+        const double pivot = m_dPivot;
+        const double scale = m_dScale;
+        for (int j = 0; j < count; ++j) {
+            const double offset = static_cast<double>(positions[j]) - center - pivot;
+            out[j] = static_cast<float>(offset / scale + pivot);
+        }
+    }
+    for (int j = 0; j < count; ++j) {
+        const float w = out[j];
+        out[j] = (w > 1.0f) ? 1.0f : ((w < 0.0f) ? 0.0f : w);
+    }
+}
+
+void ClassEvaluator::evaluate_colors(const float* at, int count, float* red, float* green,
+                                     float* blue) const {
+    const ColorPiece* pieces = m_ColorPieces.data();
+    const int pieceCount = static_cast<int>(m_ColorPieces.size());
+    int j = 0;
+    while (j < count) {
+        const double first = at[j];
+        const ColorPiece* piece = &m_NaNColor;
+        if (first == first) {
+            for (int p = 0; p < pieceCount; ++p) {
+                if (first >= pieces[p].lo && first < pieces[p].hi) {
+                    piece = &pieces[p];
+                    break;
+                }
+            }
+        }
+        int end = j + 1;
+        if (piece == &m_NaNColor) {
+            while (end < count && at[end] != at[end]) {
+                ++end;
+            }
+        } else {
+            const double lo = piece->lo;
+            const double hi = piece->hi;
+            while (end < count && static_cast<double>(at[end]) >= lo &&
+                   static_cast<double>(at[end]) < hi) {
+                ++end;
+            }
+        }
+        if (!piece->blend) {
+            for (int k = j; k < end; ++k) {
+                red[k] = piece->red;
+                green[k] = piece->green;
+                blue[k] = piece->blue;
+            }
+        } else {
+            const double left = piece->left;
+            const double right = piece->right;
+            const double h = piece->h;
+            const int lr = piece->leftRed, lg = piece->leftGreen, lb = piece->leftBlue;
+            const int rr = piece->rightRed, rg = piece->rightGreen, rb = piece->rightBlue;
+            for (int k = j; k < end; ++k) {
+                const double w = at[k];
+                const double toLeft = w - left;
+                const double toRight = right - w;
+                red[k] = static_cast<float>(
+                    TruncToIntSelect((rr * toLeft + toRight * lr) * h + kComponentRounding));
+                green[k] = static_cast<float>(
+                    TruncToIntSelect((rg * toLeft + toRight * lg) * h + kComponentRounding));
+                blue[k] = static_cast<float>(
+                    TruncToIntSelect((rb * toLeft + toRight * lb) * h + kComponentRounding));
+            }
+        }
+        j = end;
+    }
+}
+
+void ClassEvaluator::evaluate_opacities(const float* at, int count, float* opacity) const {
+    const OpacityPiece* pieces = m_OpacityPieces.data();
+    const int pieceCount = static_cast<int>(m_OpacityPieces.size());
+    int j = 0;
+    while (j < count) {
+        const double first = at[j];
+        const OpacityPiece* piece = nullptr;
+        if (first == first) {
+            for (int p = 0; p < pieceCount; ++p) {
+                if (first >= pieces[p].lo && first < pieces[p].hi) {
+                    piece = &pieces[p];
+                    break;
+                }
+            }
+        }
+        int end = j + 1;
+        if (piece == nullptr) {
+            while (end < count && at[end] != at[end]) {
+                ++end;
+            }
+            for (int k = j; k < end; ++k) {
+                opacity[k] = m_fNaNOpacity;
+            }
+        } else {
+            const double lo = piece->lo;
+            const double hi = piece->hi;
+            while (end < count && static_cast<double>(at[end]) >= lo &&
+                   static_cast<double>(at[end]) < hi) {
+                ++end;
+            }
+            if (!piece->linear) {
+                for (int k = j; k < end; ++k) {
+                    opacity[k] = piece->constant;
+                }
+            } else {
+                const double leftX = piece->leftX;
+                const double leftY = piece->leftY;
+                const double dx = piece->dx;
+                const double dy = piece->dy;
+                const double factor = piece->constant;
+                for (int k = j; k < end; ++k) {
+                    const double y = leftY + (at[k] - leftX) / dx * dy;
+                    opacity[k] = static_cast<float>(y * factor);
+                }
+            }
+        }
+        j = end;
+    }
+}
+
+}  // namespace
+
+// --- functors ---------------------------------------------------------------------
+
+unsigned int StrHash::operator()(_bstr_t text) const {
+    unsigned int hash = 0;
+    for (const char16_t* unit = text.c_str(); *unit != 0; ++unit) {
+        hash = hash * 31u + static_cast<unsigned int>(*unit);
+    }
+    return hash;
+}
+
+bool StrComp::operator()(_bstr_t a, _bstr_t b) const {
+    const char16_t* x = a.c_str();
+    const char16_t* y = b.c_str();
+    while (*x != 0 && *x == *y) {
+        ++x;
+        ++y;
+    }
+    return *x == *y;
+}
+
+bool StrLess::operator()(_bstr_t a, _bstr_t b) const {
+    const char16_t* x = a.c_str();
+    const char16_t* y = b.c_str();
+    while (*x != 0 && *x == *y) {
+        ++x;
+        ++y;
+    }
+    return *x < *y;
+}
+
+// --- life cycle -------------------------------------------------------------------
+
+VXR_VOLR_ColorProtocol::VXR_VOLR_ColorProtocol() {
+    m_TissuePlaceHolders.resize(TIS_TissueTypeCount);
+}
+
+VXR_VOLR_ColorProtocol::VXR_VOLR_ColorProtocol(const _bstr_t& displayedName, float maxOpacity)
+    : m_DisplayedName(displayedName), m_fMaxOpacity(maxOpacity) {
+    m_TissuePlaceHolders.resize(TIS_TissueTypeCount);
+}
+
+VXR_VOLR_ColorProtocol::VXR_VOLR_ColorProtocol(const VXR_VOLR_ColorProtocol& other)
+    : RWCollectable(other), UTL_ChangeCounter(other) {
+    m_TissuePlaceHolders.resize(TIS_TissueTypeCount);
+    copy_data(other);
+}
+
+VXR_VOLR_ColorProtocol& VXR_VOLR_ColorProtocol::operator=(const VXR_VOLR_ColorProtocol& other) {
+    if (&other != this) {
+        copy_data(other);
+    }
+    return *this;
+}
+
+VXR_VOLR_ColorProtocol::~VXR_VOLR_ColorProtocol() {
+    delete_classes();
+    free_table();
+    delete_place_holders();
+}
+
+void VXR_VOLR_ColorProtocol::delete_classes() {
+    for (VXR_VOLR_ColorClass* cls : m_ColorClasses) {
+        delete cls;
+    }
+    m_ColorClasses.clear();
+}
+
+void VXR_VOLR_ColorProtocol::delete_place_holders() {
+    for (VXR_VOLR_ColorClass*& holder : m_TissuePlaceHolders) {
+        delete holder;
+        holder = nullptr;
+    }
+}
+
+void VXR_VOLR_ColorProtocol::free_table() {
+    if (m_bOwnsColorTable) {
+        delete[] m_pColorTable;
+    }
+    m_pColorTable = nullptr;
+    m_bOwnsColorTable = false;
+    m_nColorTableBits = 0;
+}
+
+void VXR_VOLR_ColorProtocol::copy_data(const VXR_VOLR_ColorProtocol& src) {
+    if (&src != this) {
+        m_Name = src.m_Name;
+        m_DisplayedName = src.m_DisplayedName;
+    }
+    m_nBPP = src.m_nBPP;
+    m_bSigned = src.m_bSigned;
+    m_bIsLighting = src.m_bIsLighting;
+    m_fMaxOpacity = src.m_fMaxOpacity;
+    m_bIsGrayscale = src.m_bIsGrayscale;
+    m_fOpacityThreshold = src.m_fOpacityThreshold;
+    m_bOpThreshInitFromCFG = src.m_bOpThreshInitFromCFG;
+    m_bIsHounsfield = src.m_bIsHounsfield;
+    m_nRescaleIntercept = src.m_nRescaleIntercept;
+    m_fRescaleSlope = src.m_fRescaleSlope;
+    m_bIsDecreseOpMode = src.m_bIsDecreseOpMode;
+    m_bIsVisible = src.m_bIsVisible;
+    m_bColorTableValid = false;
+    m_bAverageColorValid = false;
+
+    delete_classes();
+    for (const VXR_VOLR_ColorClass* cls : src.m_ColorClasses) {
+        m_ColorClasses.append(new VXR_VOLR_ColorClass(*cls));
+    }
+
+    m_pTissueClassHash = src.m_pTissueClassHash;
+
+    delete_place_holders();
+    m_TissuePlaceHolders.resize(src.m_TissuePlaceHolders.entries());
+    for (std::size_t t = 0; t < src.m_TissuePlaceHolders.entries(); ++t) {
+        const VXR_VOLR_ColorClass* holder = src.m_TissuePlaceHolders[t];
+        if (holder != nullptr) {
+            m_TissuePlaceHolders[t] = new VXR_VOLR_ColorClass(*holder);
+        }
+    }
+
+    UTL_ChangeCounter::operator=(src);
+}
+
+void VXR_VOLR_ColorProtocol::FreezeCopy(VXR_VOLR_ColorProtocol& src) {
+    if (!src.m_bColorTableValid) {
+        src.CalculateColorTable();
+    }
+    if (&src == this) {
+        return;
+    }
+    m_bColorTableValid = src.m_bColorTableValid;
+    if (src.m_pColorTable != m_pColorTable) {
+        free_table();
+        m_pColorTable = src.m_pColorTable;
+        m_bOwnsColorTable = false;
+    }
+    // else: src already looks at this block (an image of this protocol being
+    // frozen back); whoever owns it keeps it.
+    m_fOpacityThreshold = src.m_fOpacityThreshold;
+    m_bIsLighting = src.m_bIsLighting;
+    m_nBPP = src.m_nBPP;
+    m_bSigned = src.m_bSigned;
+    m_bIsGrayscale = src.m_bIsGrayscale;
+    m_bAverageColorValid = false;
+    UTL_ChangeCounter::operator=(src);
+}
+
+// --- classes -----------------------------------------------------------------------
+
+unsigned int VXR_VOLR_ColorProtocol::GetClassCount() const {
+    return static_cast<unsigned int>(m_ColorClasses.entries());
+}
+
+VXR_VOLR_ColorClass* VXR_VOLR_ColorProtocol::GetClass(int i) const {
+    return m_ColorClasses[static_cast<std::size_t>(static_cast<unsigned int>(i))];
+}
+
+int VXR_VOLR_ColorProtocol::AddColorClass(VXR_VOLR_ColorClass* cls, int after) {
+    if (cls == nullptr) {
+        return 0;
+    }
+    cls->SetBPP(m_nBPP);
+    const std::size_t count = m_ColorClasses.entries();
+    if (after >= 0 && count != 0 && static_cast<std::size_t>(after) < count) {
+        m_ColorClasses.insertAt(static_cast<std::size_t>(after) + 1, cls);
+        return after + 1;
+    }
+    m_ColorClasses.append(cls);
+    return 1;
+}
+
+void VXR_VOLR_ColorProtocol::RemoveColorClass(int i) {
+    VXR_VOLR_ColorClass* removed =
+        m_ColorClasses.removeAt(static_cast<std::size_t>(static_cast<unsigned int>(i)));
+    delete removed;
+}
+
+// --- switches --------------------------------------------------------------------------
+
+int VXR_VOLR_ColorProtocol::GetOpacityThreshold() const {
+    return UTL_TruncToInt(static_cast<double>(m_fOpacityThreshold) * 255.0);
+}
+
+void VXR_VOLR_ColorProtocol::SetBPP(int bpp) {
+    if (bpp == m_nBPP) {
+        return;
+    }
+    m_bColorTableValid = false;
+    m_nBPP = bpp;
+    for (VXR_VOLR_ColorClass* cls : m_ColorClasses) {
+        cls->SetBPP(bpp);
+    }
+}
+
+// --- windowing -------------------------------------------------------------------------
+
+void VXR_VOLR_ColorProtocol::SetCenter(float center) {
+    for (VXR_VOLR_ColorClass* cls : m_ColorClasses) {
+        cls->SetCenter(center);
+    }
+}
+
+void VXR_VOLR_ColorProtocol::SetWidth(float width) {
+    for (VXR_VOLR_ColorClass* cls : m_ColorClasses) {
+        cls->SetWidth(width);
+    }
+}
+
+void VXR_VOLR_ColorProtocol::AddCenter(float delta) {
+    bool changed = false;
+    for (VXR_VOLR_ColorClass* cls : m_ColorClasses) {
+        changed = cls->AddCenter(delta) || changed;
+    }
+    if (changed) {
+        m_bColorTableValid = false;
+    }
+}
+
+void VXR_VOLR_ColorProtocol::AddWidth(float delta) {
+    bool changed = false;
+    for (VXR_VOLR_ColorClass* cls : m_ColorClasses) {
+        changed = cls->AddWidth(delta) || changed;
+    }
+    if (changed) {
+        m_bColorTableValid = false;
+    }
+}
+
+void VXR_VOLR_ColorProtocol::ResetWindowing() {
+    SetCenter(0.0f);
+    SetWidth(0.0f);
+    m_bColorTableValid = false;
+}
+
+void VXR_VOLR_ColorProtocol::ApplyWindowing() {
+    for (VXR_VOLR_ColorClass* cls : m_ColorClasses) {
+        cls->ApplyWindowing();
+    }
+}
+
+// --- activation ------------------------------------------------------------------------
+
+bool VXR_VOLR_ColorProtocol::IsAllClassDeactivated() const {
+    for (const VXR_VOLR_ColorClass* cls : m_ColorClasses) {
+        if (cls->GetIsActive()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void VXR_VOLR_ColorProtocol::SetActivatedAllClasses(bool on) {
+    for (VXR_VOLR_ColorClass* cls : m_ColorClasses) {
+        cls->SetIsActive(on);
+    }
+    m_bColorTableValid = false;
+}
+
+// --- value range -----------------------------------------------------------------------
+
+int VXR_VOLR_ColorProtocol::GetStartRange() const {
+    if (m_bIsHounsfield) {
+        return kHounsfieldStart;
+    }
+    if (!m_bSigned) {
+        return m_nRescaleIntercept;
+    }
+    const float half = PowerOfTwo(m_nBPP - 1) * m_fRescaleSlope;
+    return SaturateToInt(static_cast<long long>(m_nRescaleIntercept) - UTL_TruncToInt(half));
+}
+
+int VXR_VOLR_ColorProtocol::GetEndRange() const {
+    if (m_bIsHounsfield) {
+        return kHounsfieldEnd;
+    }
+    const int k = m_bSigned ? m_nBPP - 1 : m_nBPP;
+    const float top = PowerOfTwoMinusOne(k) * m_fRescaleSlope;
+    return SaturateToInt(static_cast<long long>(m_nRescaleIntercept) + UTL_TruncToInt(top));
+}
+
+int VXR_VOLR_ColorProtocol::GetTotalRange() const {
+    return SaturateToInt(static_cast<long long>(GetEndRange()) - GetStartRange() + 1);
+}
+
+long VXR_VOLR_ColorProtocol::ApplyInterceptAndSlop(long v) const {
+    return static_cast<long>(UTL_TruncToInt(static_cast<float>(v) * m_fRescaleSlope)) +
+           m_nRescaleIntercept;
+}
+
+long VXR_VOLR_ColorProtocol::InverseInterceptAndSlop(long v) const {
+    // The difference in double is exact for every |v| below 2^53, and rounding
+    // it to float then gives the float of the exact difference.
+    const float difference =
+        static_cast<float>(static_cast<double>(v) - static_cast<double>(m_nRescaleIntercept));
+    return UTL_TruncToInt(difference / m_fRescaleSlope);
+}
+
+// --- tissues ---------------------------------------------------------------------------
+
+VXR_VOLR_ColorClass* VXR_VOLR_ColorProtocol::GetTissueDefClass(_bstr_t name) const {
+    if (m_pTissueClassHash == nullptr) {
+        return nullptr;
+    }
+    VXR_VOLR_ColorClass* found = nullptr;
+    if (!m_pTissueClassHash->findValue(name.lower(), found)) {
+        return nullptr;
+    }
+    return found;
+}
+
+void VXR_VOLR_ColorProtocol::PutTissuePlaceHolder(TIS_TissueType t, VXR_VOLR_ColorClass* cls) {
+    VXR_VOLR_ColorClass*& slot =
+        m_TissuePlaceHolders[static_cast<std::size_t>(static_cast<unsigned int>(t))];
+    VXR_VOLR_ColorClass* copy = (cls != nullptr) ? new VXR_VOLR_ColorClass(*cls) : nullptr;
+    delete slot;
+    slot = copy;
+}
+
+VXR_VOLR_ColorClass* VXR_VOLR_ColorProtocol::GetTissuePlaceHolder(TIS_TissueType t) const {
+    const auto index = static_cast<std::size_t>(static_cast<unsigned int>(t));
+    if (index >= m_TissuePlaceHolders.entries()) {
+        return nullptr;
+    }
+    if (m_TissuePlaceHolders[index] != nullptr) {
+        return m_TissuePlaceHolders[index];
+    }
+    if (index >= static_cast<std::size_t>(TIS_TissueTypeCount)) {
+        return nullptr;
+    }
+    return GetTissueDefClass(_bstr_t(VXR_VOLR_TissueTypeNames[index]));
+}
+
+// --- colour table ----------------------------------------------------------------------
+
+bool VXR_VOLR_ColorProtocol::ensure_table_block() {
+    if (m_nBPP < 0 || m_nBPP > kMaxTableBits) {
+        free_table();
+        TMR_LOG(kLogSource, 3, "No color table for %d bits per pixel (1 to %d supported)\n", m_nBPP,
+                kMaxTableBits);
+        return false;
+    }
+    if (m_bOwnsColorTable && m_pColorTable != nullptr && m_nColorTableBits == m_nBPP) {
+        return true;
+    }
+    free_table();
+    const std::size_t entries = std::size_t{1} << m_nBPP;
+    std::uint32_t* block = new (std::nothrow) std::uint32_t[entries];
+    if (block == nullptr) {
+        TMR_LOG(kLogSource, 3, "No color table: no memory for %zu entries\n", entries);
+        return false;
+    }
+    m_pColorTable = block;
+    m_bOwnsColorTable = true;
+    m_nColorTableBits = m_nBPP;
+    return true;
+}
+
+void VXR_VOLR_ColorProtocol::CalculateColorTable() {
+    if (m_nBPP == 0) {
+        return;
+    }
+    if (!ensure_table_block()) {
+        return;
+    }
+    const std::size_t entries = std::size_t{1} << m_nBPP;
+    std::uint32_t* table = m_pColorTable;
+    if (!m_bIsVisible) {
+        std::memset(table, 0, entries * sizeof *table);
+        return;
+    }
+
+    std::vector<ClassEvaluator> evaluators;
+    try {
+        evaluators.reserve(m_ColorClasses.entries());
+        for (const VXR_VOLR_ColorClass* cls : m_ColorClasses) {
+            if (cls->GetIsActive()) {
+                evaluators.emplace_back(cls);
+            }
+        }
+        for (ClassEvaluator& evaluator : evaluators) {
+            evaluator.Prepare();
+        }
+    } catch (const std::bad_alloc&) {
+        free_table();
+        TMR_LOG(kLogSource, 3, "No color table: no memory to prepare %u classes\n",
+                GetClassCount());
+        return;
+    }
+    const int activeCount = static_cast<int>(evaluators.size());
+
+    if (activeCount == 0) {
+        // Every entry of a table without active classes is 0.
+        std::memset(table, 0, entries * sizeof *table);
+        m_bColorTableValid = true;
+        m_bAverageColorValid = false;
+        return;
+    }
+
+    const long long half = m_bSigned ? (1LL << (m_nBPP - 1)) : 0;
+    const long long start = GetStartRange();
+    const std::uint32_t difference =
+        static_cast<std::uint32_t>(GetEndRange()) - static_cast<std::uint32_t>(start);
+    const float range = static_cast<float>(difference);
+    const float slope = m_fRescaleSlope;
+    const auto intercept = static_cast<float>(m_nRescaleIntercept);
+    const float transparentBound = TransparentSumBound();
+    const float activeScale = 1.0f / static_cast<float>(activeCount);
+    const double opacityFactor = m_bIsDecreseOpMode ? kDecreasedOpacity : 1.0;
+    const float maxOpacityMember = m_fMaxOpacity;
+
+    float position[kBlock];
+    float red[kBlock], green[kBlock], blue[kBlock], opacity[kBlock];
+    float sumOpacity[kBlock], maxOpacity[kBlock];
+    float sumRed[kBlock], sumGreen[kBlock], sumBlue[kBlock];
+    int allTransparent[kBlock];
+
+    for (std::size_t base = 0; base < entries; base += kBlock) {
+        const int count =
+            static_cast<int>(entries - base < std::size_t{kBlock} ? entries - base : kBlock);
+        for (int j = 0; j < count; ++j) {
+            const long long raw = static_cast<long long>(base) + j - half;
+            const float scaled = static_cast<float>(raw) * slope + intercept;
+            const long long v = static_cast<long long>(TruncToIntSelect(scaled)) - start;
+            position[j] = static_cast<float>(v) / range;
+            sumOpacity[j] = 0.0f;
+            maxOpacity[j] = 0.0f;
+            sumRed[j] = 0.0f;
+            sumGreen[j] = 0.0f;
+            sumBlue[j] = 0.0f;
+            allTransparent[j] = 1;
+        }
+        for (const ClassEvaluator& evaluator : evaluators) {
+            evaluator.Evaluate(position, count, red, green, blue, opacity);
+            // Classes before the first one that is not transparent add their
+            // colours unweighted; the first opaque one discards them, and from
+            // then on every colour is weighted by its opacity.
+            for (int j = 0; j < count; ++j) {
+                const float op = opacity[j];
+                const float sum = sumOpacity[j] + op;
+                sumOpacity[j] = sum;
+                maxOpacity[j] = (op >= maxOpacity[j]) ? op : maxOpacity[j];
+                const bool was = allTransparent[j] != 0;
+                const bool stay = was && sum < transparentBound;
+                const bool discard = was && sum >= transparentBound;
+                const float r0 = discard ? 0.0f : sumRed[j];
+                const float g0 = discard ? 0.0f : sumGreen[j];
+                const float b0 = discard ? 0.0f : sumBlue[j];
+                sumRed[j] = stay ? r0 + red[j] : r0 + op * red[j];
+                sumGreen[j] = stay ? g0 + green[j] : g0 + op * green[j];
+                sumBlue[j] = stay ? b0 + blue[j] : b0 + op * blue[j];
+                allTransparent[j] = stay ? 1 : 0;
+            }
+        }
+        std::uint32_t* out = table + base;
+        for (int j = 0; j < count; ++j) {
+            const float sum = sumOpacity[j];
+            const float scale = (sum < transparentBound) ? activeScale : 1.0f / sum;
+            const std::uint32_t r = TruncToByte(static_cast<double>(scale * sumRed[j]) + 0.5);
+            const std::uint32_t g = TruncToByte(static_cast<double>(scale * sumGreen[j]) + 0.5);
+            const std::uint32_t b = TruncToByte(static_cast<double>(scale * sumBlue[j]) + 0.5);
+            const std::uint32_t a = TruncToByte(
+                static_cast<double>(maxOpacity[j] * maxOpacityMember) * opacityFactor * 255.0 +
+                0.5);
+            out[j] = r << 24 | g << 16 | b << 8 | a;
+        }
+    }
+    m_bColorTableValid = true;
+    m_bAverageColorValid = false;
+}
+
+unsigned int* VXR_VOLR_ColorProtocol::GetColorTable() {
+    if (!m_bColorTableValid) {
+        CalculateColorTable();
+    }
+    if (m_pColorTable == nullptr || m_nBPP <= 0 || m_nBPP > kMaxTableBits) {
+        return nullptr;
+    }
+    if (m_bSigned) {
+        return m_pColorTable + (std::size_t{1} << (m_nBPP - 1));
+    }
+    return m_pColorTable;
+}
+
+void VXR_VOLR_ColorProtocol::Print() {
+    CalculateColorTable();
+    if (m_pColorTable != nullptr && m_nBPP > 0 && m_nBPP <= kMaxTableBits) {
+        const std::size_t entries = std::size_t{1} << m_nBPP;
+        const double last = static_cast<double>(entries - 1);
+        for (std::size_t k = 0; k < entries; ++k) {
+            const std::uint32_t entry = m_pColorTable[k];
+            std::printf("%d\t%f\t%d\t%d\t%d\t%d\t%x\n", static_cast<int>(k),
+                        static_cast<double>(k) / last, static_cast<int>(entry & 0xffu),
+                        static_cast<int>(entry >> 24), static_cast<int>((entry >> 16) & 0xffu),
+                        static_cast<int>((entry >> 8) & 0xffu), entry);
+        }
+    }
+    std::printf("-------------------------------------\n");
+}
+
+void VXR_VOLR_ColorProtocol::CalculateAverageColor(unsigned long* histogram, int total, int count) {
+    if (m_nBPP == 0 || histogram == nullptr || (m_bAverageColorValid && m_bColorTableValid)) {
+        return;
+    }
+    if (!m_bColorTableValid) {
+        CalculateColorTable();
+    }
+    if (m_pColorTable == nullptr || m_nBPP < 0 || m_nBPP > kMaxTableBits) {
+        return;
+    }
+    const std::size_t entries = std::size_t{1} << m_nBPP;
+    if (count < 0 || static_cast<std::size_t>(count) != entries) {
+        return;
+    }
+    if (total <= 0) {
+        return;  // nothing counted: no weights to average with
+    }
+    const auto voxels = static_cast<float>(total);
+    float sumWeight = 0.0f;
+    float sumRed = 0.0f;
+    float sumGreen = 0.0f;
+    float sumBlue = 0.0f;
+    for (std::size_t k = 0; k < entries; ++k) {
+        const std::uint32_t entry = m_pColorTable[k];
+        const float weight =
+            static_cast<float>(histogram[k]) / voxels * static_cast<float>(entry & 0xffu);
+        sumWeight += weight;
+        sumRed += weight * static_cast<float>(entry >> 24);
+        sumGreen += weight * static_cast<float>((entry >> 16) & 0xffu);
+        sumBlue += weight * static_cast<float>((entry >> 8) & 0xffu);
+    }
+    if (sumWeight == 0.0f) {
+        m_AverageColor = UTL_Color(0, 0, 0);
+    } else {
+        const float inverse = 1.0f / sumWeight;
+        m_AverageColor =
+            UTL_Color(UTL_TruncToInt(sumRed * inverse), UTL_TruncToInt(sumGreen * inverse),
+                      UTL_TruncToInt(sumBlue * inverse));
+    }
+    VXR_VOLR_ColorClass* minus = GetTissueDefClass(_bstr_t(VXR_VOLR_MINUS));
+    if (minus != nullptr) {
+        VXR_VOLR_ColorPoint point = minus->GetColorPoint(0);
+        point.m_Color = m_AverageColor;
+        minus->RemoveColorPoint(0);
+        minus->AddColorPoint(point);
+    }
+    m_bAverageColorValid = true;
+}

@@ -1,0 +1,321 @@
+#pragma once
+
+#include <cstdint>
+
+#include "COM/COM_BStr.h"
+#include "RW/RWCollectable.h"
+#include "RW/RWTValHashMap.h"
+#include "RW/RWTValOrderedVector.h"
+#include "TIS/TIS_TissueType.h"
+#include "UTL/UTL_ChangeCounter.h"
+#include "UTL/UTL_Color.h"
+#include "volr/VXR_VOLR_ColorClass.h"
+
+// Functors over wide strings for the tissue-class hash. All three are
+// case-sensitive and look at the UTF-16 code units up to the first zero unit
+// (a null string counts as empty): a tissue look-up is case-insensitive only
+// because the key is lower-cased before it is looked up.
+
+// hash = hash * 31 + unit over the units, modulo 2^32; 0 for a null or empty string.
+class StrHash {
+  public:
+    unsigned int operator()(_bstr_t text) const;
+    StrHash& operator=(const StrHash&) = default;
+};
+
+// True when both strings hold the same units.
+class StrComp {
+  public:
+    bool operator()(_bstr_t a, _bstr_t b) const;
+    StrComp& operator=(const StrComp&) = default;
+};
+
+// True when a orders before b, unit by unit (a prefix orders first).
+class StrLess {
+  public:
+    bool operator()(_bstr_t a, _bstr_t b) const;
+    StrLess& operator=(const StrLess&) = default;
+};
+
+// The host's tissue-definition classes by lower-case name. The host owns the
+// map and the classes in it.
+using VXR_VOLR_TissueClassHash = RWTValHashMap<_bstr_t, VXR_VOLR_ColorClass*, StrHash, StrComp>;
+
+// Tissue names by TIS_TissueType. Wherever a name is matched or stored it is
+// used in lower case ("general", "vessel", ...).
+inline constexpr const char16_t* VXR_VOLR_TissueTypeNames[TIS_TissueTypeCount] = {
+    u"GENERAL", u"VESSEL", u"BONE", u"LUNG", u"LESION"};
+
+// Names of the host's tissue-definition classes. Only "minus" is read here: the
+// average colour is written back into it.
+inline constexpr const char16_t* VXR_VOLR_DEFINE_PLUS = u"define_plus";
+inline constexpr const char16_t* VXR_VOLR_AFTER_DEFINE_PLUS = u"after_define_plus";
+inline constexpr const char16_t* VXR_VOLR_MINUS = u"minus";
+
+// VXR_VOLR_ColorProtocol - the transfer function of one volume-rendering view:
+// an ordered list of tissue colour classes, the description of the stored
+// voxel values (bits, signedness, rescale slope and intercept, Hounsfield
+// data), rendering switches, five tissue place holders and, derived from all
+// of these, the colour table the renderer indexes with raw voxel values.
+//
+// Ownership
+//   The protocol owns its classes and its place holders (copies of what the
+//   caller hands to PutTissuePlaceHolder; AddColorClass adopts the pointer).
+//   Copies (constructor, operator=) copy every class and place holder, so no
+//   two protocols share one. The tissue-class hash and its classes are the
+//   host's; copies share the pointer.
+//
+// The colour table and its lifetime
+//   An entry is one 32-bit word:
+//
+//       31      24 23      16 15       8 7        0
+//      +----------+----------+----------+----------+
+//      |   red    |  green   |   blue   | opacity  |
+//      +----------+----------+----------+----------+
+//
+//   every field clamped to 0..255; 0 is transparent black. The block holds
+//   2^bits entries, index k for raw value k (unsigned data) or for raw value
+//   k - 2^(bits-1) (signed data). GetColorTable answers a pointer indexed by
+//   the raw value: the block start for unsigned data, entry 2^(bits-1) (raw
+//   value 0) for signed data, so that for 16-bit signed data table[-32768] is
+//   the first entry and table[32767] the last.
+//
+//   A table is built for 1..24 bits. With 0 bits there is none (silently);
+//   with more than 24 bits, a negative bit count, or when the block cannot be
+//   allocated, there is none either, a log line says why, and the protocol
+//   stays usable (GetColorTable answers null until the bits change).
+//
+//   A protocol owns the block it allocated. Recalculating with the same bit
+//   count rewrites the block in place, so a pointer from GetColorTable stays
+//   valid until the owner is destroyed or recalculates for another bit count.
+//   FreezeCopy gives the image a view of its source's block: the image never
+//   writes or frees it, and a calculation the image has to do later goes into a
+//   block of its own. The host therefore destroys (or re-freezes) a frozen
+//   image before its source is destroyed or changes its bit count.
+//
+//   Which operations invalidate the table is listed with each; the others
+//   (AddColorClass, RemoveColorClass, SetCenter, SetWidth, ApplyWindowing, the
+//   data-description setters other than SetBPP, SetIsVisible,
+//   SetIsDecreseOpMode) leave it to the caller to call InvalidateColorTable.
+//
+// How an entry is computed (k the index, raw its raw value)
+//   v = trunc(raw * slope + intercept) - GetStartRange()    position in the range
+//   w = v / (float)(GetEndRange() - GetStartRange())        0 at the start, 1 at the end
+//   then, over the active classes in order, each class's GetColor(w) and
+//   GetRelativeOpacity(w): the colour is the opacity-weighted mean of the
+//   colours from the first class that is not transparent onward (the plain mean
+//   of all active classes where every one is transparent), the opacity the
+//   largest single relative opacity times the maximum opacity (times 0.2 in
+//   decreased-opacity mode). A hidden protocol, or one without active classes,
+//   gives 0 everywhere.
+//
+//   Numbers: the loop's variables (raw * slope + intercept, the positions, the
+//   opacity and colour sums, the scale 1/sum or 1/activeCount) are single
+//   precision, as the protocol's state is. The constants 0.00001 (the
+//   transparency threshold), 0.5 (rounding), 0.2 (decreased opacity), 1 and
+//   255 are double literals: an expression widens to double where one of them
+//   enters it, as C does ((double)(scale * r) + 0.5; (double)(maxOpacity *
+//   m_fMaxOpacity) * f * 255 + 0.5). Every float-to-int conversion truncates
+//   toward zero through UTL_TruncToInt (NaN gives 0, out-of-range saturates),
+//   and every field is then clamped to 0..255, so a maximum opacity above 1 or
+//   colours outside 0..255 saturate instead of spilling into the neighbouring
+//   field. The difference end - start is taken modulo 2^32, and v is computed
+//   in 64 bits, so no slope overflows anything. What odd slopes give:
+//     slope 0        the range is empty: every w is 0/0 = NaN, and each entry
+//                    holds what the classes answer for NaN (their default
+//                    colour and, for graphs of two or more points, opacity 0);
+//     slope < 0      end < start: the difference wraps to nearly 2^32, so every
+//                    w is a tiny number or negative and the entries hold the
+//                    classes' values at (or just above) position 0;
+//     NaN            raw * NaN truncates to 0, so every entry holds the value
+//                    at the position of -start (a constant table);
+//     +-infinity or so large that the range overflows: products saturate at the
+//                    int limits, the range wraps modulo 2^32, and the entries
+//                    hold whatever those positions give - defined, not useful.
+//
+// The protocol starts no threads and is used from one thread at a time.
+class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
+  public:
+    // No classes, five empty place holders, slope 1, intercept 0, visible,
+    // maximum opacity 0, no table.
+    VXR_VOLR_ColorProtocol();
+    // As the default constructor with the displayed name and maximum opacity.
+    VXR_VOLR_ColorProtocol(const _bstr_t& displayedName, float maxOpacity);
+    // Copies everything but the table (the copy has none) and the average colour.
+    VXR_VOLR_ColorProtocol(const VXR_VOLR_ColorProtocol& other);
+    // As the copy constructor; an owned table is kept for the next calculation.
+    // Invalidates the table and the average colour. Self-assignment does nothing.
+    VXR_VOLR_ColorProtocol& operator=(const VXR_VOLR_ColorProtocol& other);
+    ~VXR_VOLR_ColorProtocol() override;
+
+    // The counter assignments of the base stay available.
+    using UTL_ChangeCounter::operator=;
+
+    // Makes this protocol a light, read-only image of src for the renderer:
+    // src calculates its table when it is invalid, this protocol then shares
+    // it (see the lifetime rule above) and takes src's opacity threshold,
+    // lighting, bits, signedness, greyscale flag and change counter. Classes,
+    // names, place holders and the rest keep their values. FreezeCopy(*this)
+    // only brings the own table up to date.
+    void FreezeCopy(VXR_VOLR_ColorProtocol& src);
+
+    // --- classes -------------------------------------------------------------
+    unsigned int GetClassCount() const;
+    // Class i; raises RWBoundsErr when i is not a valid index. The protocol
+    // keeps ownership.
+    VXR_VOLR_ColorClass* GetClass(int i) const;
+    // Adopts cls after giving it the protocol's bits. With after in 0..count-1
+    // it goes to position after+1 and that index is answered; otherwise it is
+    // appended and 1 is answered (not its index). Any negative after appends.
+    // A null cls is refused: nothing changes and 0 is answered.
+    // Does not invalidate the table.
+    int AddColorClass(VXR_VOLR_ColorClass* cls, int after);
+    // Deletes class i; raises RWBoundsErr (nothing changed) for a bad index.
+    // Does not invalidate the table.
+    void RemoveColorClass(int i);
+
+    // --- switches and data description ------------------------------------------
+    void SetIsLighting(bool on) { m_bIsLighting = on; }
+    bool GetIsLighting() const { return m_bIsLighting; }
+    // The threshold is kept as given (0..1 is meaningful).
+    void SetOpacityThreshold(float threshold) { m_fOpacityThreshold = threshold; }
+    // trunc(threshold * 255.0), no rounding: 0.5 gives 127.
+    int GetOpacityThreshold() const;
+    bool IsOpThreshInitFromCFG() const { return m_bOpThreshInitFromCFG; }
+    void SetSigned(bool isSigned) { m_bSigned = isSigned; }
+    bool GetSigned() const { return m_bSigned; }
+    int GetBPP() const { return m_nBPP; }
+    // A new bit count invalidates the table and goes to every class in order;
+    // the same count changes nothing.
+    void SetBPP(int bpp);
+    void SetRescaleIntercept(int intercept) { m_nRescaleIntercept = intercept; }
+    int GetRescaleIntercept() const { return m_nRescaleIntercept; }
+    void SetRescaleSlope(float slope) { m_fRescaleSlope = slope; }
+    float GetRescaleSlope() const { return m_fRescaleSlope; }
+    void SetIsHounsfield(bool on) { m_bIsHounsfield = on; }
+    bool GetIsHounsfield() const { return m_bIsHounsfield; }
+    void SetIsDecreseOpMode(bool on) { m_bIsDecreseOpMode = on; }
+    bool GetIsDecreseOpMode() const { return m_bIsDecreseOpMode; }
+    void SetIsVisible(bool visible) { m_bIsVisible = visible; }
+    bool GetIsVisible() const { return m_bIsVisible; }
+    void SetIsGrayscale(bool on) { m_bIsGrayscale = on; }
+    bool IsGrayscale() const { return m_bIsGrayscale; }
+    // The factor applied to every opacity of the table (set at construction).
+    float GetMaxOpacity() const { return m_fMaxOpacity; }
+    // The identifying name (the stored protocol's node name).
+    void SetName(const _bstr_t& name) { m_Name = name; }
+    _bstr_t GetName() const { return m_Name; }
+    void SetDisplayedName(const _bstr_t& name) { m_DisplayedName = name; }
+    _bstr_t GetDisplayedName() const { return m_DisplayedName; }
+    // Stores the host's map (not owned; may be null).
+    void PutTissueClassHash(VXR_VOLR_TissueClassHash* hash) { m_pTissueClassHash = hash; }
+
+    // --- windowing (forwarded to every class in order) ------------------------------
+    // Neither invalidates the table.
+    void SetCenter(float center);
+    void SetWidth(float width);
+    // Every class is called; the table is invalidated when any class moved.
+    void AddCenter(float delta);
+    void AddWidth(float delta);
+    // SetCenter(0), SetWidth(0), then invalidates the table.
+    void ResetWindowing();
+    // Bakes every class's window into its points; does not invalidate the table.
+    void ApplyWindowing();
+
+    // --- activation ------------------------------------------------------------------
+    // True when no class is active (also with no classes).
+    bool IsAllClassDeactivated() const;
+    // Sets every class's active flag; invalidates the table.
+    void SetActivatedAllClasses(bool on);
+
+    // --- value range (see the class comment for odd slopes) ----------------------------
+    // -1024 for Hounsfield data; else intercept - trunc(2^(bits-1) * slope) for
+    // signed data and intercept for unsigned data. Computed in 64 bits and
+    // saturated to the int range; 2^(bits-1) counts as 0 for 0 bits.
+    int GetStartRange() const;
+    // 3095 for Hounsfield data; else intercept + trunc((2^k - 1) * slope), k =
+    // bits - 1 for signed and bits for unsigned data, saturated likewise
+    // ((2^k - 1) counts as 0 for k <= 0).
+    int GetEndRange() const;
+    // GetEndRange() - GetStartRange() + 1 (4120 for Hounsfield data), saturated.
+    int GetTotalRange() const;
+    // trunc(v * slope) + intercept.
+    long ApplyInterceptAndSlop(long v) const;
+    // trunc((v - intercept) / slope).
+    long InverseInterceptAndSlop(long v) const;
+
+    // --- tissues ---------------------------------------------------------------------
+    // The host's class stored under the lower-cased name, or null (also without a hash).
+    VXR_VOLR_ColorClass* GetTissueDefClass(_bstr_t name) const;
+    // Replaces place holder t by a copy of cls (the caller keeps cls); a null
+    // cls clears it. A bad t raises RWBoundsErr and changes nothing.
+    void PutTissuePlaceHolder(TIS_TissueType t, VXR_VOLR_ColorClass* cls);
+    // Place holder t, or, when it is not set, the host's tissue-definition class
+    // of that tissue's name; null for t outside 0..4. The protocol (or the host)
+    // keeps ownership.
+    VXR_VOLR_ColorClass* GetTissuePlaceHolder(TIS_TissueType t) const;
+
+    // --- colour table ----------------------------------------------------------------
+    // The table pointer described above, calculated first when invalid; null
+    // when there is no table (0 bits, unsupported bits, no memory).
+    unsigned int* GetColorTable();
+    void InvalidateColorTable() { m_bColorTableValid = false; }
+    bool IsColorTableValid() const { return m_bColorTableValid; }
+    // Recalculates the table and prints one line per entry to standard output,
+    // "%d\t%f\t%d\t%d\t%d\t%d\t%x\n" (index, index / (2^bits - 1), opacity, red,
+    // green, blue, the entry), lowest raw value first, then a line of 37 dashes.
+    // Without a table only the dashes are printed.
+    void Print();
+
+    // The histogram-weighted average colour of the table (each entry's colour
+    // weighted by histogram[k] / total times its opacity), stored and written
+    // into the host's "minus" class's first colour point. histogram has count
+    // counters indexed like the table block (from its start). Returns at once
+    // without 0 bits, without a histogram, or when both the table and the
+    // average are up to date; after recalculating an invalid table it also
+    // returns when count is not 2^bits, when there is no table, or when total
+    // is 0 or less (nothing counted: the average is left as it was, invalid).
+    // A "minus" class without colour points raises RWBoundsErr; the average
+    // is then stored but not valid.
+    void CalculateAverageColor(unsigned long* histogram, int total, int count);
+    UTL_Color GetAverageColor() const { return m_AverageColor; }
+    bool IsAverageColorValid() const { return m_bAverageColorValid; }
+
+  protected:
+    // Recalculates the table now, whatever the valid flag says.
+    void CalculateColorTable();
+
+  private:
+    void copy_data(const VXR_VOLR_ColorProtocol& src);
+    void delete_classes();
+    void delete_place_holders();
+    // Makes sure an owned block of 2^bits entries is held; false (no table,
+    // logged) when that is impossible.
+    bool ensure_table_block();
+    void free_table();
+
+    RWTValOrderedVector<VXR_VOLR_ColorClass*> m_ColorClasses;
+    RWTValOrderedVector<VXR_VOLR_ColorClass*> m_TissuePlaceHolders;
+    VXR_VOLR_TissueClassHash* m_pTissueClassHash = nullptr;
+    _bstr_t m_DisplayedName;
+    std::int32_t m_nBPP = 0;
+    bool m_bSigned = false;
+    bool m_bIsLighting = false;
+    std::uint32_t* m_pColorTable = nullptr;
+    float m_fMaxOpacity = 0.0f;
+    bool m_bOwnsColorTable = false;
+    bool m_bColorTableValid = false;
+    float m_fOpacityThreshold = 0.0f;
+    std::int32_t m_nRescaleIntercept = 0;
+    float m_fRescaleSlope = 1.0f;
+    bool m_bOpThreshInitFromCFG = false;
+    bool m_bIsHounsfield = false;
+    bool m_bIsDecreseOpMode = false;
+    _bstr_t m_Name;
+    bool m_bIsVisible = true;
+    bool m_bIsGrayscale = false;
+    UTL_Color m_AverageColor;
+    bool m_bAverageColorValid = false;
+    // Bits the owned block was allocated for (0 while none is owned).
+    int m_nColorTableBits = 0;
+};
