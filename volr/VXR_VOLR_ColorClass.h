@@ -115,7 +115,17 @@ class VXR_VOLR_ColorClass : public UTL_ChangeCounter {
     // The opacity at normalised value x: the graph's opacity at the windowed
     // position (CalcInverseWindowing(x)); the graph clamps. 0 without a graph.
     virtual float GetRelativeOpacity(float x) const;
-    // The ramp's colour at normalised value x, seen through the window.
+    // The ramp's colour at normalised value x, seen through the window: at
+    // w = CalcInverseWindowing(x) clamped to 0..1. Before the first point and
+    // beyond the last the end colour holds; one point holds everywhere.
+    // Otherwise segments shorter than 1e-5 (the float 1e-5f) are skipped and the
+    // first other segment with w < v_i + 1e-6 (the float 1e-6f; every segment)
+    // decides: with h = 1 / length rounded to float, each channel is
+    // trunc((c_i * (w - v_i-1) + (v_i - w) * c_i-1) * h + 0.49), computed in
+    // double with 0.49 as a double, truncated toward zero (NaN or out-of-range
+    // channels through UTL_TruncToInt). No deciding segment (w NaN, all points
+    // at one value, w inside a short last segment) gives the default colour.
+    // Allocates nothing and raises nothing unless the class has no colour points.
     virtual UTL_Color GetColor(float x) const;
     // m_nBPP = bpp, m_nMaxPixelValue = 2^bpp - 1, then the graph's SetBPP.
     virtual void SetBPP(int bpp);
@@ -135,7 +145,10 @@ class VXR_VOLR_ColorClass : public UTL_ChangeCounter {
     float CalcInverseWindowing(float v) const;
 
     // The four window changes do nothing (the Add forms answer false) unless
-    // windowing is allowed and the class is active.
+    // windowing is allowed and the class is active. Their thresholds: a change
+    // of 1e-7 (the float 1e-7f) or less is none; a width below 1e-4 (the float
+    // 1e-4f) snaps to 0; a pivot within 0.001 (the double 0.001) of 0 counts as
+    // not placed. The sums are computed in double and rounded to float.
     void SetCenter(float center);
     // Moves the centre by delta, clamped to -1..1; false when it moved by 1e-7 or less.
     bool AddCenter(float delta);

@@ -94,6 +94,15 @@ class VXR_VOLR_TrapezeOpacityGraph : public VXR_VOLR_OpacityGraphIfc {
     // can reach outside what was read.
     explicit VXR_VOLR_TrapezeOpacityGraph(const CFG_ITreePtr& tree);
 
+    // The opacity at x, times the maximum opacity. x is clamped to 0..1. Before
+    // the first point and beyond the last the end point's y holds; one point
+    // holds everywhere. Otherwise the first segment j (points j-1, j) with
+    // x < x_j + t decides, t being 0 except on the last segment, where it is
+    // 1e-6 read as the float 1e-6f: so a value exactly on an inner point is
+    // taken by the next segment that ends beyond it. A segment shorter than
+    // 0.0001 (read as the double 0.0001) is a vertical edge and answers its
+    // right-hand y; a longer one interpolates linearly (in double, the result
+    // rounded to float once). A NaN x answers 0 (with two or more points).
     float GetRelativeOpacity(float x) const override;
     // m_nBPP = bpp; m_nMaxPixelValue = 2^bpp - 1 (0 for bpp <= 0, INT_MAX from 31 on).
     void SetBPP(int bpp) override;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -783,4 +784,21 @@ TEST(VXR_VOLR_ColorClass, FailingTreeReadsRaiseWithoutLeakingTheGraph) {
     EXPECT_THROW(Class{tree}, _com_error);  // the sanitizer run checks the graph is freed
     tree->SetString("allow_windowing", "yes");
     EXPECT_THROW(Class{tree}, _com_error);
+}
+
+TEST(VXR_VOLR_ColorClass, ExtremeChannelsAndNonFiniteValuesNeverOverflowAConversion) {
+    const UTL_Color extreme(INT_MAX, INT_MIN, INT_MAX);
+    Class cls("c", nullptr);
+    AddColors(cls, {{0.0f, extreme}, {0.3f, extreme}, {0.7f, extreme}});
+    for (const float x : {0.1f, 0.3f, 0.5f, 0.7f}) {
+        const UTL_Color color = cls.GetColor(x);
+        EXPECT_GE(color.GetRed(), INT_MAX - 256) << x;
+        EXPECT_LE(color.GetGreen(), INT_MIN + 256) << x;
+    }
+    // Points at infinite positions (a tree can hold "inf"): NaN weights give
+    // channel 0 instead of undefined behaviour.
+    Class infinite("c", nullptr);
+    const float inf = std::numeric_limits<float>::infinity();
+    AddColors(infinite, {{-inf, kRed}, {inf, kWhite}});
+    EXPECT_EQ(infinite.GetColor(0.5f), UTL_Color());
 }

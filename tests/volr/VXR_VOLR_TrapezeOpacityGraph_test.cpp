@@ -360,7 +360,7 @@ TEST(VXR_VOLR_TrapezeOpacityGraph, OpacitiesAreStoredToThreeSignificantDigits) {
 
 TEST(VXR_VOLR_TrapezeOpacityGraph, PointNamesGainDigitsFromTheHundredthPointAndStillReadBack) {
     Graph graph(1.0f);
-    const int count = 2500;
+    const int count = 1200;  // beyond a thousand, through three- and four-digit names
     for (int i = 0; i < count; ++i) {
         // Alternate opacities so shrink keeps every point.
         graph.AddOpacityPoint(Point(static_cast<float>(i) / count, (i % 2) ? 1.0f : 0.0f));
@@ -463,4 +463,16 @@ TEST(VXR_VOLR_TrapezeOpacityGraph, MissingOrNonNumericValuesReadAsZero) {
 TEST(VXR_VOLR_TrapezeOpacityGraph, NullTreeRaisesTheTreeError) {
     const CFG_ITreePtr null;
     EXPECT_THROW(Graph{null}, _com_error);
+}
+
+TEST(VXR_VOLR_TrapezeOpacityGraph, NumbersBeyondFloatReadAsInfinityAndEvaluateSafely) {
+    const Graph graph = Graph(GraphNode({{"point01_x", "-1e300"},
+                                         {"point01_y", "0.5"},
+                                         {"point02_x", "1e300"},
+                                         {"point02_y", "1e300"},
+                                         {"max_opacity", "1"}}));
+    const float inf = std::numeric_limits<float>::infinity();
+    EXPECT_EQ(PointsOf(graph), (std::vector<std::pair<float, float>>{{-inf, 0.5f}, {inf, inf}}));
+    // (x - x0) / (x1 - x0) is inf / inf: NaN, never an integer conversion.
+    EXPECT_TRUE(std::isnan(graph.GetRelativeOpacity(0.5f)));
 }
