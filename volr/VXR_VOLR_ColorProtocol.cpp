@@ -15,6 +15,12 @@
 
 static_assert(sizeof(unsigned int) == sizeof(std::uint32_t), "table entries are 32-bit words");
 
+// The table loops are written as selects instead of branches so that they
+// vectorise. GCC keeps floating-point selects and comparisons as branches while
+// it has to preserve floating-point exception flags; nothing here reads those
+// flags, and the option changes no computed value (contraction stays off).
+#pragma GCC optimize("no-trapping-math", "fp-contract=off")
+
 namespace {
 
 constexpr const char* kLogSource = "VXR_VOLR_ColorProtocol";
@@ -82,7 +88,7 @@ inline int TruncToIntSelect(double value) {
 inline std::uint32_t TruncToByte(double value) {
     double c = (value > 0.0) ? value : 0.0;
     c = (c < 255.5) ? c : 255.5;
-    return static_cast<std::uint32_t>(c);
+    return static_cast<std::uint32_t>(static_cast<int>(c));  // the signed conversion vectorises
 }
 
 // The largest float below which a float sum counts as transparent:
@@ -95,6 +101,9 @@ float TransparentSumBound() {
     }
     return bound;
 }
+
+struct ColorPiece;
+bool BlendStaysInIntRange(const ColorPiece& piece);
 
 // One piece of a class's colour ramp or opacity graph over the clamped,
 // windowed position: positions p with lo <= p < hi (as doubles) all take the
@@ -109,7 +118,28 @@ struct ColorPiece {
     double left = 0.0, right = 0.0, h = 0.0;
     int leftRed = 0, leftGreen = 0, leftBlue = 0;
     int rightRed = 0, rightGreen = 0, rightBlue = 0;
+    // Every blend over the piece's positions is finite and far inside the int range.
+    bool inIntRange = false;
 };
+
+// A generous bound on |(right * toLeft + toRight * left) * h + 0.49| over the
+// piece's positions, which the clamp keeps within 0..1.
+bool BlendStaysInIntRange(const ColorPiece& piece) {
+    const double lo = piece.lo > 0.0 ? piece.lo : 0.0;
+    const double hi = piece.hi < 1.0 ? piece.hi : 1.0;
+    const double toLeft = std::fmax(std::fabs(lo - piece.left), std::fabs(hi - piece.left));
+    const double toRight = std::fmax(std::fabs(piece.right - lo), std::fabs(piece.right - hi));
+    const auto channel = [&](int right, int left) {
+        return (std::fabs(static_cast<double>(right)) * toLeft +
+                toRight * std::fabs(static_cast<double>(left))) *
+                   piece.h +
+               1.0;
+    };
+    const double bound = std::fmax(channel(piece.rightRed, piece.leftRed),
+                                   std::fmax(channel(piece.rightGreen, piece.leftGreen),
+                                             channel(piece.rightBlue, piece.leftBlue)));
+    return std::isfinite(bound) && bound < 1073741824.0;  // 2^30
+}
 
 struct OpacityPiece {
     double lo = 0.0;
@@ -118,6 +148,182 @@ struct OpacityPiece {
     float constant = 0.0f;
     double leftX = 0.0, leftY = 0.0, dx = 0.0, dy = 0.0;
 };
+
+// --- loop kernels -------------------------------------------------------------
+//
+// The loops over a block of entries. Each is built twice, for the baseline
+// instruction set and for AVX2, and the processor picks one when the library
+// loads; both compute every value with the same IEEE operations in the same
+// order, so the choice changes no bit.
+#define VXR_TABLE_KERNEL __attribute__((target_clones("avx2", "default")))
+
+// out[j] = the class's inverse window of positions[j], rounded to float, then
+// clamped to 0..1 (NaN stays). scale is never 0 here.
+VXR_TABLE_KERNEL void WindowKernel(const float* positions, int count, double center, double pivot,
+                                   double scale, float* out) {
+    if (scale == 1.0) {
+        // offset / 1.0 is offset itself: the same value without a division.
+        for (int j = 0; j < count; ++j) {
+            const double offset = static_cast<double>(positions[j]) - center - pivot;
+            const float w = static_cast<float>(offset + pivot);
+            out[j] = (w > 1.0f) ? 1.0f : ((w < 0.0f) ? 0.0f : w);
+        }
+        return;
+    }
+    for (int j = 0; j < count; ++j) {
+        const double offset = static_cast<double>(positions[j]) - center - pivot;
+        const float w = static_cast<float>(offset / scale + pivot);
+        out[j] = (w > 1.0f) ? 1.0f : ((w < 0.0f) ? 0.0f : w);
+    }
+}
+
+VXR_TABLE_KERNEL void ClampKernel(int count, float* out) {
+    for (int j = 0; j < count; ++j) {
+        const float w = out[j];
+        out[j] = (w > 1.0f) ? 1.0f : ((w < 0.0f) ? 0.0f : w);
+    }
+}
+
+// True when at[0..count) never decreases (a NaN makes it false).
+VXR_TABLE_KERNEL bool AscendingKernel(const float* at, int count) {
+    int descents = 0;
+    for (int j = 1; j < count; ++j) {
+        descents += (at[j] >= at[j - 1]) ? 0 : 1;
+    }
+    return descents == 0;
+}
+
+// One colour channel blended between two points: the class's
+// trunc((right * toLeft + toRight * left) * h + 0.49).
+VXR_TABLE_KERNEL void BlendKernel(const float* at, int count, double left, double right, double h,
+                                  int leftRed, int leftGreen, int leftBlue, int rightRed,
+                                  int rightGreen, int rightBlue, bool inIntRange, float* red,
+                                  float* green, float* blue) {
+    if (inIntRange) {
+        // Every result is known to be finite and well inside the int range:
+        // the plain conversion truncates exactly as UTL_TruncToInt does.
+        for (int k = 0; k < count; ++k) {
+            const double w = at[k];
+            const double toLeft = w - left;
+            const double toRight = right - w;
+            red[k] = static_cast<float>(
+                static_cast<int>((rightRed * toLeft + toRight * leftRed) * h + kComponentRounding));
+            green[k] = static_cast<float>(static_cast<int>(
+                (rightGreen * toLeft + toRight * leftGreen) * h + kComponentRounding));
+            blue[k] = static_cast<float>(static_cast<int>(
+                (rightBlue * toLeft + toRight * leftBlue) * h + kComponentRounding));
+        }
+        return;
+    }
+    for (int k = 0; k < count; ++k) {
+        const double w = at[k];
+        const double toLeft = w - left;
+        const double toRight = right - w;
+        red[k] = static_cast<float>(
+            TruncToIntSelect((rightRed * toLeft + toRight * leftRed) * h + kComponentRounding));
+        green[k] = static_cast<float>(
+            TruncToIntSelect((rightGreen * toLeft + toRight * leftGreen) * h + kComponentRounding));
+        blue[k] = static_cast<float>(
+            TruncToIntSelect((rightBlue * toLeft + toRight * leftBlue) * h + kComponentRounding));
+    }
+}
+
+// The graph's straight segment: (leftY + (x - leftX) / dx * dy) * factor.
+VXR_TABLE_KERNEL void LineKernel(const float* at, int count, double leftX, double leftY, double dx,
+                                 double dy, double factor, float* opacity) {
+    for (int k = 0; k < count; ++k) {
+        const double y = leftY + (at[k] - leftX) / dx * dy;
+        opacity[k] = static_cast<float>(y * factor);
+    }
+}
+
+void FillKernel(int count, float value, float* out) {
+    for (int k = 0; k < count; ++k) {
+        out[k] = value;
+    }
+}
+
+// position[j] of raw value firstRaw + j: the float v / range, with v =
+// trunc(raw * slope + intercept) - start. |raw| <= 2^24 fits an int; v is exact
+// in double (|v| < 2^33), so rounding it to float gives the float of the exact
+// difference.
+VXR_TABLE_KERNEL void PositionKernel(int firstRaw, int count, float slope, float intercept,
+                                     double start, float range, bool inIntRange, float* position) {
+    if (inIntRange) {
+        // Every raw * slope + intercept is known to lie well inside the int
+        // range: the plain conversion truncates exactly as UTL_TruncToInt does.
+        for (int j = 0; j < count; ++j) {
+            const float scaled = static_cast<float>(firstRaw + j) * slope + intercept;
+            const double v = static_cast<double>(static_cast<int>(scaled)) - start;
+            position[j] = static_cast<float>(v) / range;
+        }
+        return;
+    }
+    for (int j = 0; j < count; ++j) {
+        const float scaled = static_cast<float>(firstRaw + j) * slope + intercept;
+        const double v = static_cast<double>(TruncToIntSelect(scaled)) - start;
+        position[j] = static_cast<float>(v) / range;
+    }
+}
+
+// What the entries of a block have gathered over the classes so far.
+struct BlockSums {
+    float opacity[kBlock];
+    float maxOpacity[kBlock];
+    float red[kBlock];
+    float green[kBlock];
+    float blue[kBlock];
+    int allTransparent[kBlock];
+};
+
+// Adds one class's colours and opacities. Classes before the first one that is
+// not transparent add their colours unweighted; the first opaque one discards
+// them, and from then on every colour is weighted by its opacity. Both sums
+// are formed and one is kept, so that the loop has no branch.
+VXR_TABLE_KERNEL void CombineKernel(int count, const float* red, const float* green,
+                                    const float* blue, const float* opacity, float transparentBound,
+                                    BlockSums& sums) {
+    for (int j = 0; j < count; ++j) {
+        const float op = opacity[j];
+        const float sum = sums.opacity[j] + op;
+        sums.opacity[j] = sum;
+        sums.maxOpacity[j] = (op >= sums.maxOpacity[j]) ? op : sums.maxOpacity[j];
+        const bool was = sums.allTransparent[j] != 0;
+        const bool stay = was && sum < transparentBound;
+        const bool discard = was && sum >= transparentBound;
+        const float r0 = discard ? 0.0f : sums.red[j];
+        const float g0 = discard ? 0.0f : sums.green[j];
+        const float b0 = discard ? 0.0f : sums.blue[j];
+        const float redPlain = r0 + red[j];
+        const float greenPlain = g0 + green[j];
+        const float bluePlain = b0 + blue[j];
+        const float redWeighted = r0 + op * red[j];
+        const float greenWeighted = g0 + op * green[j];
+        const float blueWeighted = b0 + op * blue[j];
+        sums.red[j] = stay ? redPlain : redWeighted;
+        sums.green[j] = stay ? greenPlain : greenWeighted;
+        sums.blue[j] = stay ? bluePlain : blueWeighted;
+        sums.allTransparent[j] = stay ? 1 : 0;
+    }
+}
+
+// Scales, rounds, clamps and packs the entries of a block.
+VXR_TABLE_KERNEL void PackKernel(int count, const BlockSums& sums, float activeScale,
+                                 float transparentBound, float maxOpacityMember,
+                                 double opacityFactor, std::uint32_t* out) {
+    for (int j = 0; j < count; ++j) {
+        const float sum = sums.opacity[j];
+        const float weightedScale = 1.0f / sum;
+        const float scale = (sum < transparentBound) ? activeScale : weightedScale;
+        const std::uint32_t r = TruncToByte(static_cast<double>(scale * sums.red[j]) + 0.5);
+        const std::uint32_t g = TruncToByte(static_cast<double>(scale * sums.green[j]) + 0.5);
+        const std::uint32_t b = TruncToByte(static_cast<double>(scale * sums.blue[j]) + 0.5);
+        const std::uint32_t a = TruncToByte(
+            static_cast<double>(sums.maxOpacity[j] * maxOpacityMember) * opacityFactor * 255.0 +
+            0.5);
+        out[j] = r << 24 | g << 16 | b << 8 | a;
+    }
+}
 
 // A colour class prepared for evaluation over many positions. It reproduces
 // VXR_VOLR_ColorClass::GetColor / GetRelativeOpacity (and the trapeze graph's)
@@ -140,8 +346,9 @@ class ClassEvaluator {
     void evaluate_generic(const float* positions, int count, float* red, float* green, float* blue,
                           float* opacity) const;
     void windowed_positions(const float* positions, int count, float* out) const;
-    void evaluate_colors(const float* at, int count, float* red, float* green, float* blue) const;
-    void evaluate_opacities(const float* at, int count, float* opacity) const;
+    void evaluate_colors(const float* at, int count, bool ascending, float* red, float* green,
+                         float* blue) const;
+    void evaluate_opacities(const float* at, int count, bool ascending, float* opacity) const;
 
     const VXR_VOLR_ColorClass* m_pClass;
     bool m_bFast = false;
@@ -168,6 +375,17 @@ bool ClassEvaluator::Prepare() {
     const unsigned int colorCount = cls.GetColorPointCount();
     if (colorCount == 0 || (graph != nullptr && graph->GetOpPointCount() == 0)) {
         return false;  // the class raises its bounds error: let it
+    }
+    // The pieces below split the whole line only between finite points.
+    for (unsigned int i = 0; i < colorCount; ++i) {
+        if (!std::isfinite(cls.GetColorPoint(static_cast<int>(i)).m_fValue)) {
+            return false;
+        }
+    }
+    for (unsigned int i = 0; graph != nullptr && i < graph->GetOpPointCount(); ++i) {
+        if (!std::isfinite(graph->GetOpacityPoint(static_cast<int>(i)).m_fX)) {
+            return false;
+        }
     }
 
     m_dCenter = cls.GetCenter();
@@ -226,6 +444,7 @@ bool ClassEvaluator::Prepare() {
                 piece.rightRed = right.m_Color.GetRed();
                 piece.rightGreen = right.m_Color.GetGreen();
                 piece.rightBlue = right.m_Color.GetBlue();
+                piece.inIntRange = BlendStaysInIntRange(piece);
                 m_ColorPieces.push_back(piece);
             }
             if (bound > from) {
@@ -323,8 +542,9 @@ void ClassEvaluator::Evaluate(const float* positions, int count, float* red, flo
     }
     float at[kBlock];
     windowed_positions(positions, count, at);
-    evaluate_colors(at, count, red, green, blue);
-    evaluate_opacities(at, count, opacity);
+    const bool ascending = AscendingKernel(at, count);
+    evaluate_colors(at, count, ascending, red, green, blue);
+    evaluate_opacities(at, count, ascending, opacity);
 }
 
 void ClassEvaluator::evaluate_generic(const float* positions, int count, float* red, float* green,
@@ -344,29 +564,45 @@ void ClassEvaluator::windowed_positions(const float* positions, int count, float
         for (int j = 0; j < count; ++j) {
             out[j] = m_pClass->CalcInverseWindowing(positions[j]);
         }
-    } else {
-        const double center = m_dCenter;
-        const double pivot = m_dPivot;
-        const double scale = m_dScale;
-        for (int j = 0; j < count; ++j) {
-            const double offset = static_cast<double>(positions[j]) - center - pivot;
-            out[j] = static_cast<float>(offset / scale + pivot);
-        }
+        ClampKernel(count, out);
+        return;
     }
-    for (int j = 0; j < count; ++j) {
-        const float w = out[j];
-        out[j] = (w > 1.0f) ? 1.0f : ((w < 0.0f) ? 0.0f : w);
-    }
+    WindowKernel(positions, count, m_dCenter, m_dPivot, m_dScale, out);
 }
 
-void ClassEvaluator::evaluate_colors(const float* at, int count, float* red, float* green,
-                                     float* blue) const {
+// The end of the run of positions from j on that lie in [lo, hi). In an
+// ascending block the run is found by bisection, otherwise entry by entry.
+int RunEnd(const float* at, int j, int count, double lo, double hi, bool ascending) {
+    if (ascending) {
+        // at[j] is in the piece; find the first later position >= hi.
+        int first = j + 1;
+        int last = count;
+        while (first < last) {
+            const int middle = first + (last - first) / 2;
+            if (static_cast<double>(at[middle]) < hi) {
+                first = middle + 1;
+            } else {
+                last = middle;
+            }
+        }
+        return first;
+    }
+    int end = j + 1;
+    while (end < count && static_cast<double>(at[end]) >= lo && static_cast<double>(at[end]) < hi) {
+        ++end;
+    }
+    return end;
+}
+
+void ClassEvaluator::evaluate_colors(const float* at, int count, bool ascending, float* red,
+                                     float* green, float* blue) const {
     const ColorPiece* pieces = m_ColorPieces.data();
     const int pieceCount = static_cast<int>(m_ColorPieces.size());
     int j = 0;
     while (j < count) {
         const double first = at[j];
         const ColorPiece* piece = &m_NaNColor;
+        int end = j + 1;
         if (first == first) {
             for (int p = 0; p < pieceCount; ++p) {
                 if (first >= pieces[p].lo && first < pieces[p].hi) {
@@ -374,49 +610,27 @@ void ClassEvaluator::evaluate_colors(const float* at, int count, float* red, flo
                     break;
                 }
             }
-        }
-        int end = j + 1;
-        if (piece == &m_NaNColor) {
-            while (end < count && at[end] != at[end]) {
-                ++end;
-            }
+            end = RunEnd(at, j, count, piece->lo, piece->hi, ascending);
         } else {
-            const double lo = piece->lo;
-            const double hi = piece->hi;
-            while (end < count && static_cast<double>(at[end]) >= lo &&
-                   static_cast<double>(at[end]) < hi) {
+            while (end < count && at[end] != at[end]) {
                 ++end;
             }
         }
         if (!piece->blend) {
-            for (int k = j; k < end; ++k) {
-                red[k] = piece->red;
-                green[k] = piece->green;
-                blue[k] = piece->blue;
-            }
+            FillKernel(end - j, piece->red, red + j);
+            FillKernel(end - j, piece->green, green + j);
+            FillKernel(end - j, piece->blue, blue + j);
         } else {
-            const double left = piece->left;
-            const double right = piece->right;
-            const double h = piece->h;
-            const int lr = piece->leftRed, lg = piece->leftGreen, lb = piece->leftBlue;
-            const int rr = piece->rightRed, rg = piece->rightGreen, rb = piece->rightBlue;
-            for (int k = j; k < end; ++k) {
-                const double w = at[k];
-                const double toLeft = w - left;
-                const double toRight = right - w;
-                red[k] = static_cast<float>(
-                    TruncToIntSelect((rr * toLeft + toRight * lr) * h + kComponentRounding));
-                green[k] = static_cast<float>(
-                    TruncToIntSelect((rg * toLeft + toRight * lg) * h + kComponentRounding));
-                blue[k] = static_cast<float>(
-                    TruncToIntSelect((rb * toLeft + toRight * lb) * h + kComponentRounding));
-            }
+            BlendKernel(at + j, end - j, piece->left, piece->right, piece->h, piece->leftRed,
+                        piece->leftGreen, piece->leftBlue, piece->rightRed, piece->rightGreen,
+                        piece->rightBlue, piece->inIntRange, red + j, green + j, blue + j);
         }
         j = end;
     }
 }
 
-void ClassEvaluator::evaluate_opacities(const float* at, int count, float* opacity) const {
+void ClassEvaluator::evaluate_opacities(const float* at, int count, bool ascending,
+                                        float* opacity) const {
     const OpacityPiece* pieces = m_OpacityPieces.data();
     const int pieceCount = static_cast<int>(m_OpacityPieces.size());
     int j = 0;
@@ -436,30 +650,14 @@ void ClassEvaluator::evaluate_opacities(const float* at, int count, float* opaci
             while (end < count && at[end] != at[end]) {
                 ++end;
             }
-            for (int k = j; k < end; ++k) {
-                opacity[k] = m_fNaNOpacity;
-            }
+            FillKernel(end - j, m_fNaNOpacity, opacity + j);
         } else {
-            const double lo = piece->lo;
-            const double hi = piece->hi;
-            while (end < count && static_cast<double>(at[end]) >= lo &&
-                   static_cast<double>(at[end]) < hi) {
-                ++end;
-            }
+            end = RunEnd(at, j, count, piece->lo, piece->hi, ascending);
             if (!piece->linear) {
-                for (int k = j; k < end; ++k) {
-                    opacity[k] = piece->constant;
-                }
+                FillKernel(end - j, piece->constant, opacity + j);
             } else {
-                const double leftX = piece->leftX;
-                const double leftY = piece->leftY;
-                const double dx = piece->dx;
-                const double dy = piece->dy;
-                const double factor = piece->constant;
-                for (int k = j; k < end; ++k) {
-                    const double y = leftY + (at[k] - leftX) / dx * dy;
-                    opacity[k] = static_cast<float>(y * factor);
-                }
+                LineKernel(at + j, end - j, piece->leftX, piece->leftY, piece->dx, piece->dy,
+                           piece->constant, opacity + j);
             }
         }
         j = end;
@@ -866,12 +1064,18 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
     }
 
     const long long half = m_bSigned ? (1LL << (m_nBPP - 1)) : 0;
-    const long long start = GetStartRange();
+    const int start = GetStartRange();
+    const auto startValue = static_cast<double>(start);
     const std::uint32_t difference =
         static_cast<std::uint32_t>(GetEndRange()) - static_cast<std::uint32_t>(start);
     const float range = static_cast<float>(difference);
     const float slope = m_fRescaleSlope;
     const auto intercept = static_cast<float>(m_nRescaleIntercept);
+    // |raw| <= 2^24, so |raw * slope + intercept| stays below 2^30 (rounding
+    // included) whenever this holds.
+    const bool positionsInIntRange =
+        std::isfinite(slope) && std::fabs(static_cast<double>(slope)) < 16.0 &&
+        std::abs(static_cast<long long>(m_nRescaleIntercept)) < (1LL << 29);
     const float transparentBound = TransparentSumBound();
     const float activeScale = 1.0f / static_cast<float>(activeCount);
     const double opacityFactor = m_bIsDecreseOpMode ? kDecreasedOpacity : 1.0;
@@ -879,59 +1083,27 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
 
     float position[kBlock];
     float red[kBlock], green[kBlock], blue[kBlock], opacity[kBlock];
-    float sumOpacity[kBlock], maxOpacity[kBlock];
-    float sumRed[kBlock], sumGreen[kBlock], sumBlue[kBlock];
-    int allTransparent[kBlock];
+    BlockSums sums;
 
     for (std::size_t base = 0; base < entries; base += kBlock) {
         const int count =
             static_cast<int>(entries - base < std::size_t{kBlock} ? entries - base : kBlock);
+        PositionKernel(static_cast<int>(static_cast<long long>(base) - half), count, slope,
+                       intercept, startValue, range, positionsInIntRange, position);
+        FillKernel(count, 0.0f, sums.opacity);
+        FillKernel(count, 0.0f, sums.maxOpacity);
+        FillKernel(count, 0.0f, sums.red);
+        FillKernel(count, 0.0f, sums.green);
+        FillKernel(count, 0.0f, sums.blue);
         for (int j = 0; j < count; ++j) {
-            const long long raw = static_cast<long long>(base) + j - half;
-            const float scaled = static_cast<float>(raw) * slope + intercept;
-            const long long v = static_cast<long long>(TruncToIntSelect(scaled)) - start;
-            position[j] = static_cast<float>(v) / range;
-            sumOpacity[j] = 0.0f;
-            maxOpacity[j] = 0.0f;
-            sumRed[j] = 0.0f;
-            sumGreen[j] = 0.0f;
-            sumBlue[j] = 0.0f;
-            allTransparent[j] = 1;
+            sums.allTransparent[j] = 1;
         }
         for (const ClassEvaluator& evaluator : evaluators) {
             evaluator.Evaluate(position, count, red, green, blue, opacity);
-            // Classes before the first one that is not transparent add their
-            // colours unweighted; the first opaque one discards them, and from
-            // then on every colour is weighted by its opacity.
-            for (int j = 0; j < count; ++j) {
-                const float op = opacity[j];
-                const float sum = sumOpacity[j] + op;
-                sumOpacity[j] = sum;
-                maxOpacity[j] = (op >= maxOpacity[j]) ? op : maxOpacity[j];
-                const bool was = allTransparent[j] != 0;
-                const bool stay = was && sum < transparentBound;
-                const bool discard = was && sum >= transparentBound;
-                const float r0 = discard ? 0.0f : sumRed[j];
-                const float g0 = discard ? 0.0f : sumGreen[j];
-                const float b0 = discard ? 0.0f : sumBlue[j];
-                sumRed[j] = stay ? r0 + red[j] : r0 + op * red[j];
-                sumGreen[j] = stay ? g0 + green[j] : g0 + op * green[j];
-                sumBlue[j] = stay ? b0 + blue[j] : b0 + op * blue[j];
-                allTransparent[j] = stay ? 1 : 0;
-            }
+            CombineKernel(count, red, green, blue, opacity, transparentBound, sums);
         }
-        std::uint32_t* out = table + base;
-        for (int j = 0; j < count; ++j) {
-            const float sum = sumOpacity[j];
-            const float scale = (sum < transparentBound) ? activeScale : 1.0f / sum;
-            const std::uint32_t r = TruncToByte(static_cast<double>(scale * sumRed[j]) + 0.5);
-            const std::uint32_t g = TruncToByte(static_cast<double>(scale * sumGreen[j]) + 0.5);
-            const std::uint32_t b = TruncToByte(static_cast<double>(scale * sumBlue[j]) + 0.5);
-            const std::uint32_t a = TruncToByte(
-                static_cast<double>(maxOpacity[j] * maxOpacityMember) * opacityFactor * 255.0 +
-                0.5);
-            out[j] = r << 24 | g << 16 | b << 8 | a;
-        }
+        PackKernel(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
+                   table + base);
     }
     m_bColorTableValid = true;
     m_bAverageColorValid = false;

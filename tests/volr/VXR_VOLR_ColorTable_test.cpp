@@ -91,6 +91,10 @@ class Generator {
     // A point position: often exactly on (or a hair beside) the position of a
     // table entry, where the strict comparisons and the tolerances decide.
     float Position() {
+        if (Chance(1)) {
+            return Pick(
+                {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()});
+        }
         if (Chance(8)) {
             return Uniform(-0.2f, 1.2f);
         }

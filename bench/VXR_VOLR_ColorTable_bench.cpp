@@ -1,0 +1,117 @@
+// The colour table is recomputed on every mouse move while the user drags a
+// window, so its calculation is measured here beside the literal evaluation of
+// the tests (same protocols, same run), and the two are checked to agree bit
+// for bit before anything is timed.
+//
+// Arguments of every benchmark: bits (12 unsigned or 16 signed), the number of
+// active classes (each with 6 colour points and 6 opacity points), and whether
+// every class has a window.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "support/ColorProtocolSamples.h"
+#include "support/ColorTableReference.h"
+#include "volr/VXR_VOLR_ColorProtocol.h"
+
+namespace {
+
+std::unique_ptr<VXR_VOLR_ColorProtocol> MakeProtocol(int bits, int classes, bool windowed) {
+    auto protocol = std::make_unique<VXR_VOLR_ColorProtocol>(_bstr_t("bench"), 0.9f);
+    protocol->SetSigned(bits == 16);
+    protocol->SetBPP(bits);
+    protocol->SetRescaleIntercept(bits == 16 ? 0 : -1024);
+    for (int c = 0; c < classes; ++c) {
+        // Classes spread over the range and overlapping their neighbours.
+        const float at = 0.11f * static_cast<float>(c);
+        protocol->AddColorClass(vxrp_test::MakeClass("class",
+                                                     {{at, 10 * c, 0, 0},
+                                                      {at + 0.05f, 200, 30 * c, 0},
+                                                      {at + 0.1f, 255, 255, 40},
+                                                      {at + 0.15f, 0, 255, 90},
+                                                      {at + 0.3f, 90, 10, 255},
+                                                      {at + 0.5f, 9, 9, 9}},
+                                                     {{at, 0.0f},
+                                                      {at + 0.02f, 0.3f},
+                                                      {at + 0.1f, 0.9f},
+                                                      {at + 0.2f, 0.9f},
+                                                      {at + 0.25f, 0.1f},
+                                                      {at + 0.4f, 0.0f}}),
+                                -1);
+    }
+    if (windowed) {
+        protocol->SetCenter(0.05f);
+        protocol->SetWidth(0.3f);
+    }
+    return protocol;
+}
+
+const std::uint32_t* Block(VXR_VOLR_ColorProtocol& protocol) {
+    const unsigned int* table = protocol.GetColorTable();
+    return protocol.GetSigned() ? table - (std::size_t{1} << (protocol.GetBPP() - 1)) : table;
+}
+
+bool Identical(VXR_VOLR_ColorProtocol& protocol) {
+    protocol.InvalidateColorTable();
+    const std::uint32_t* block = Block(protocol);
+    const std::vector<std::uint32_t> literal = vxrp_test::LiteralColorTable(protocol);
+    for (std::size_t k = 0; k < literal.size(); ++k) {
+        if (block[k] != literal[k]) {
+            return false;
+        }
+    }
+    return !literal.empty();
+}
+
+void Label(benchmark::State& state) {
+    state.SetLabel(
+        std::to_string(state.range(0)) + (state.range(0) == 16 ? " signed" : " unsigned") + ", " +
+        std::to_string(state.range(1)) + " classes" + (state.range(2) != 0 ? ", windowed" : ""));
+}
+
+void BM_ColorTable(benchmark::State& state) {
+    auto protocol = MakeProtocol(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                                 state.range(2) != 0);
+    if (!Identical(*protocol)) {
+        state.SkipWithError("the table differs from the literal evaluation");
+        return;
+    }
+    for (auto _ : state) {
+        protocol->InvalidateColorTable();
+        benchmark::DoNotOptimize(protocol->GetColorTable());
+        benchmark::ClobberMemory();
+    }
+    Label(state);
+}
+
+void BM_LiteralColorTable(benchmark::State& state) {
+    auto protocol = MakeProtocol(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+                                 state.range(2) != 0);
+    for (auto _ : state) {
+        std::vector<std::uint32_t> table = vxrp_test::LiteralColorTable(*protocol);
+        benchmark::DoNotOptimize(table.data());
+        benchmark::ClobberMemory();
+    }
+    Label(state);
+}
+
+void Arguments(benchmark::internal::Benchmark* b) {
+    for (const int bits : {12, 16}) {
+        for (const int classes : {1, 8}) {
+            for (const int windowed : {0, 1}) {
+                b->Args({bits, classes, windowed});
+            }
+        }
+    }
+    b->Unit(benchmark::kMillisecond);
+}
+
+}  // namespace
+
+BENCHMARK(BM_ColorTable)->Apply(Arguments);
+BENCHMARK(BM_LiteralColorTable)->Apply(Arguments);
+
+BENCHMARK_MAIN();
