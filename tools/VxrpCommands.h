@@ -14,3 +14,4 @@ const std::vector<VxrpCommand>& VxrpCommands();
 
 // The commands, one per file.
 int VxrpRunRotation();
+int VxrpRunTable();
