@@ -41,7 +41,11 @@ class RWTValOrderedVector {
     void insert(const T& value) { m_Items.push_back(value); }
     void append(const T& value) { m_Items.push_back(value); }
     void insertAt(size_type i, const T& value) {
-        if (i > m_Items.size()) {
+        // No vector can hold max_size() entries, so that test refuses nothing
+        // more; it lets the optimiser see that the offset below is never
+        // negative (GCC 12 at -O3 otherwise reports false out-of-bounds
+        // accesses where a caller passes a huge constant index).
+        if (i >= m_Items.max_size() || i > m_Items.size()) {
             throw RWBoundsErr::Index(i, m_Items.size());
         }
         m_Items.insert(m_Items.begin() + static_cast<std::ptrdiff_t>(i), value);
