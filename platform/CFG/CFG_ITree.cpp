@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -17,29 +18,85 @@ struct CFG_Value {
     int number = 0;  // for integer values
 };
 
+// Positions of a node's entries by name. A key views the name buffer of the
+// entry it indexes: a _bstr_t never changes or moves its text, so the view stays
+// valid for as long as the entry keeps its name; whoever renames or removes an
+// entry drops its key first.
+using CFG_Index = std::unordered_map<std::u16string_view, std::size_t>;
+
 // One node of a tree. Children are shared with the views GetSubTree hands out;
 // the link back to the parent is weak so that a view may outlive its parent.
+// Values and children keep their order in the vectors; the indexes beside them
+// make a look-up by name take constant time, so that reading or writing a node
+// with many entries stays linear overall.
 struct CFG_Node {
     _bstr_t name;
     std::weak_ptr<CFG_Node> parent;
     std::vector<CFG_Value> values;
     std::vector<std::shared_ptr<CFG_Node>> children;
+    CFG_Index valueIndex;
+    CFG_Index childIndex;
 
     CFG_Value* find_value(std::u16string_view key) {
-        for (CFG_Value& value : values) {
-            if (value.name.view() == key) {
-                return &value;
-            }
-        }
-        return nullptr;
+        const auto it = valueIndex.find(key);
+        return it == valueIndex.end() ? nullptr : &values[it->second];
     }
-    std::shared_ptr<CFG_Node> find_child(std::u16string_view key) const {
-        for (const auto& child : children) {
-            if (child->name.view() == key) {
-                return child;
-            }
+
+    // Appends a value named key, which must not be present yet.
+    CFG_Value& add_value(std::u16string_view key) {
+        CFG_Value& added = values.emplace_back();
+        try {
+            added.name = _bstr_t(std::u16string(key));
+            valueIndex.emplace(added.name.view(), values.size() - 1);
+        } catch (...) {
+            values.pop_back();
+            throw;
         }
-        return nullptr;
+        return added;
+    }
+
+    // Removes the value named key; later values move up one place.
+    bool remove_value(std::u16string_view key) {
+        const auto it = valueIndex.find(key);
+        if (it == valueIndex.end()) {
+            return false;
+        }
+        const std::size_t position = it->second;
+        valueIndex.erase(it);
+        values.erase(values.begin() + static_cast<std::ptrdiff_t>(position));
+        for (std::size_t i = position; i < values.size(); ++i) {
+            valueIndex[values[i].name.view()] = i;
+        }
+        return true;
+    }
+
+    std::shared_ptr<CFG_Node> find_child(std::u16string_view key) const {
+        const auto it = childIndex.find(key);
+        return it == childIndex.end() ? nullptr : children[it->second];
+    }
+
+    // Appends child, whose name must not be taken by another child yet.
+    void add_child(std::shared_ptr<CFG_Node> child) {
+        children.push_back(std::move(child));
+        try {
+            childIndex.emplace(children.back()->name.view(), children.size() - 1);
+        } catch (...) {
+            children.pop_back();
+            throw;
+        }
+    }
+
+    // Gives child (one of this node's) a new name not taken by a sibling.
+    void rename_child(CFG_Node& child, const _bstr_t& newName) {
+        // The index entry is re-keyed in place; with room reserved first,
+        // nothing below allocates, so the name and its key cannot part.
+        childIndex.reserve(childIndex.size() + 1);
+        auto entry = childIndex.extract(child.name.view());
+        child.name = newName;
+        if (!entry.empty()) {
+            entry.key() = child.name.view();
+            childIndex.insert(std::move(entry));
+        }
     }
 };
 
@@ -139,28 +196,32 @@ std::shared_ptr<CFG_Node> copy_tree(CFG_ITree& source) {
     node->name = non_null(source.GetNodeName());
     const int count = source.GetValueCount(_bstr_t());
     for (int i = 0; i < count; ++i) {
-        CFG_Value value;
-        value.name = source.GetValueName(_bstr_t(), i);
-        value.kind = source.GetValueKind(value.name);
-        if (value.kind == CFG_ValueKind::Int) {
-            value.number = source.GetInt(value.name);
+        const _bstr_t name = source.GetValueName(_bstr_t(), i);
+        if (!is_valid_part(name.view()) || node->find_value(name.view()) != nullptr) {
+            COM_RaiseError(E_INVALIDARG,
+                           concat({"CFG_ITree: cannot copy a value named ", quoted(name.view())}));
+        }
+        const CFG_ValueKind kind = source.GetValueKind(name);
+        CFG_Value& value = node->add_value(name.view());
+        if (kind == CFG_ValueKind::Int) {
+            value.kind = CFG_ValueKind::Int;
+            value.number = source.GetInt(name);
             value.text = _bstr_t(u"");
         } else {
             value.kind = CFG_ValueKind::String;
-            value.text = non_null(source.GetString(value.name));
+            value.text = non_null(source.GetString(name));
         }
-        node->values.push_back(std::move(value));
     }
     const CFG_INameListPtr names = source.GetChildNames(_bstr_t());
     for (int i = 0; i < names->GetCount(); ++i) {
         const _bstr_t name = names->GetItem(i);
-        if (!is_valid_part(name.view())) {
+        if (!is_valid_part(name.view()) || node->find_child(name.view()) != nullptr) {
             COM_RaiseError(E_INVALIDARG, concat({"CFG_ITree: cannot copy a child node named ",
                                                  quoted(name.view())}));
         }
         std::shared_ptr<CFG_Node> child = copy_tree(*source.GetSubTree(name));
         child->parent = node;
-        node->children.push_back(std::move(child));
+        node->add_child(std::move(child));
     }
     return node;
 }
@@ -242,6 +303,8 @@ class CFG_MemTree final : public CFG_ITree {
                 raise(COM_E_ALREADYEXISTS, "SetNodeName", path,
                       concat({"a sibling node is already named ", quoted(name.view())}));
             }
+            parent->rename_child(*node, name);
+            return;
         }
         node->name = non_null(name);
     }
@@ -264,7 +327,7 @@ class CFG_MemTree final : public CFG_ITree {
         // tree untouched.
         std::shared_ptr<CFG_Node> copy = copy_tree(*tree);
         copy->parent = target;
-        target->children.push_back(std::move(copy));
+        target->add_child(std::move(copy));
     }
 
     _bstr_t GetNodeName() override {
@@ -280,13 +343,8 @@ class CFG_MemTree final : public CFG_ITree {
     void RemoveValue(const _bstr_t& path) override {
         const std::vector<std::u16string_view> parts = value_parts("RemoveValue", path);
         const std::shared_ptr<CFG_Node> node = walk(parts, parts.size() - 1, false);
-        if (node) {
-            for (auto it = node->values.begin(); it != node->values.end(); ++it) {
-                if (it->name.view() == parts.back()) {
-                    node->values.erase(it);
-                    return;
-                }
-            }
+        if (node && node->remove_value(parts.back())) {
+            return;
         }
         raise(COM_E_NOTFOUND, "RemoveValue", path, "no such value");
     }
@@ -322,7 +380,7 @@ class CFG_MemTree final : public CFG_ITree {
                 child = std::make_shared<CFG_Node>();
                 child->name = _bstr_t(std::u16string(parts[i]));
                 child->parent = node;
-                node->children.push_back(child);
+                node->add_child(child);
             }
             node = std::move(child);
         }
@@ -362,9 +420,7 @@ class CFG_MemTree final : public CFG_ITree {
         if (CFG_Value* existing = node->find_value(parts.back())) {
             return *existing;
         }
-        CFG_Value& added = node->values.emplace_back();
-        added.name = _bstr_t(std::u16string(parts.back()));
-        return added;
+        return node->add_value(parts.back());
     }
 
     static void store(CFG_Value& slot, CFG_ValueKind kind, const _bstr_t& text, int number) {

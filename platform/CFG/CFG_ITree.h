@@ -71,6 +71,9 @@
 //  * GetChildNames and GetValueCount on a missing node raise COM_E_NOTFOUND;
 //    GetValueName with an index outside 0..count-1 raises DISP_E_BADINDEX.
 //
+// Finding a value or child by name takes constant time on average, however many
+// entries a node holds; the order of listing is kept beside that index.
+//
 // Every failure is raised as _com_error whose description names the operation,
 // the path and what was wrong. A tree is used from one thread at a time.
 class CFG_ITree;
