@@ -170,6 +170,25 @@ bool is_rigid(const Mat4d& m) {
     return det3(r) > 0.0;
 }
 
+// The unit axis of a rotation R that turns by more than a quarter, up to its
+// sign, from the symmetric part (R + R^T) / 2 - c I = (1 - c) u u^T: the column
+// of its largest diagonal entry is a multiple of u. The component of largest
+// magnitude comes out positive (the first such on a tie).
+void symmetric_axis(const Mat3d& r, double c, double axis[3]) {
+    double b[3][3];
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            b[i][j] = (r[i][j] + r[j][i]) * 0.5 - (i == j ? c : 0.0);
+    int big = 0;
+    for (int i = 1; i < 3; ++i)
+        if (b[i][i] > b[big][big])
+            big = i;
+    const double norm =
+        std::sqrt(b[0][big] * b[0][big] + b[1][big] * b[1][big] + b[2][big] * b[2][big]);
+    for (int i = 0; i < 3; ++i)
+        axis[i] = b[i][big] / norm;
+}
+
 // The rotation R^(1/k) of a proper rotation R, following the root choice the
 // header states.
 void rotation_root(const Mat3d& r, int k, Mat3d& root) {
@@ -181,28 +200,29 @@ void rotation_root(const Mat3d& r, int k, Mat3d& root) {
 
     double axis[3];
     double rootAngle;
-    if (std::numbers::pi - angle <= kIP_HalfTurnTolerance) {
-        // The symmetric part is (1 - c) u u^T + c I; its largest diagonal entry
-        // gives the axis component of largest magnitude, taken positive.
-        double b[3][3];
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j)
-                b[i][j] = (r[i][j] + r[j][i]) * 0.5 - (i == j ? c : 0.0);
-        int big = 0;
-        for (int i = 1; i < 3; ++i)
-            if (b[i][i] > b[big][big])
-                big = i;
-        const double norm =
-            std::sqrt(b[0][big] * b[0][big] + b[1][big] * b[1][big] + b[2][big] * b[2][big]);
-        for (int i = 0; i < 3; ++i)
-            axis[i] = b[i][big] / norm;
-        // The signed angle about that axis, taken in (0, 2 pi) so the root turns
-        // positively about it.
-        const double sinPart = (w[0] * axis[0] + w[1] * axis[1] + w[2] * axis[2]) * 0.5;
-        double signedAngle = std::atan2(sinPart, c);
-        if (signedAngle < 0.0)
-            signedAngle += 2.0 * std::numbers::pi;
-        rootAngle = signedAngle / k;
+    if (c < 0.0) {
+        // Beyond a quarter turn sin(angle), and with it w, shrinks toward the
+        // half turn, so w's direction carries the rounding noise of R divided
+        // by sin(angle); the symmetric part keeps the axis to full precision
+        // and w only decides its sign.
+        symmetric_axis(r, c, axis);
+        double sinPart = (w[0] * axis[0] + w[1] * axis[1] + w[2] * axis[2]) * 0.5;
+        if (std::numbers::pi - angle <= kIP_HalfTurnTolerance) {
+            // Half turn: the axis keeps its largest component positive and the
+            // signed angle about it is taken in (0, 2 pi), so the root turns
+            // positively about it.
+            double signedAngle = std::atan2(sinPart, c);
+            if (signedAngle < 0.0)
+                signedAngle += 2.0 * std::numbers::pi;
+            rootAngle = signedAngle / k;
+        } else {
+            if (sinPart < 0.0) {
+                for (double& component : axis)
+                    component = -component;
+                sinPart = -sinPart;
+            }
+            rootAngle = std::atan2(sinPart, c) / k;
+        }
     } else if (wLength == 0.0) {
         // No turn at all: any axis gives the identity.
         axis[0] = 1.0;
