@@ -10,6 +10,7 @@
 #include "IP/IP_Matrix.h"
 #include "log/Tmr_LogFile.h"
 #include "params/VXR_RotationParams.h"
+#include "support/AllocationFailure.h"
 #include "support/LogExpectations.h"
 
 namespace {
@@ -673,4 +674,46 @@ TEST(VXR_RotationParams, InterpolateRejectsBadInputAndMakesNothing) {
     UTL_BaseParams* foreignLast[3] = {&first, &marker, &foreign};
     EXPECT_FALSE(first.Interpolate(foreignLast, 3, nullptr));
     EXPECT_EQ(foreignLast[1], &marker);
+}
+
+TEST(VXR_RotationParams, RunningOutOfMemoryGivesNoCloneAndNoFrames) {
+    Rot live;
+    {
+        vxrp_test::NothrowNewFailure failing;
+        EXPECT_EQ(live.Clone(), nullptr);
+    }
+
+    // A movie of five frames needs the list of new frames and three frames;
+    // whichever of the four allocations fails, no slot changes and nothing
+    // made before it is left behind (the leak check sees to that).
+    Rot first;
+    Rot last;
+    last.FlipView();
+    Rot marker;
+    for (int succeeding = 0; succeeding < 4; ++succeeding) {
+        UTL_BaseParams* frames[5] = {&first, &marker, &marker, &marker, &last};
+        {
+            vxrp_test::NothrowNewFailure failing(succeeding);
+            EXPECT_FALSE(first.Interpolate(frames, 5, nullptr)) << succeeding;
+        }
+        for (int i = 1; i < 4; ++i) {
+            EXPECT_EQ(frames[i], &marker) << succeeding << " slot " << i;
+        }
+        UTL_BaseParams* turn[3] = {&first, &marker, nullptr};
+        {
+            vxrp_test::NothrowNewFailure failing(succeeding % 3);
+            EXPECT_FALSE(first.Interpolate(turn, 3, nullptr)) << succeeding;
+        }
+        EXPECT_EQ(turn[1], &marker);
+        EXPECT_EQ(turn[2], nullptr);
+    }
+    UTL_BaseParams* frames[5] = {&first, &marker, &marker, &marker, &last};
+    {
+        vxrp_test::NothrowNewFailure enough(4);
+        ASSERT_TRUE(first.Interpolate(frames, 5, nullptr));
+    }
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_NE(frames[i], &marker);
+        delete frames[i];
+    }
 }

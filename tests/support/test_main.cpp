@@ -1,11 +1,63 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "log/Tmr_LogFile.h"
+#include "support/AllocationFailure.h"
 #include "support/LogExpectations.h"
+
+namespace {
+
+// Nothrow allocations still allowed on this thread; negative: no limit.
+thread_local int t_nNothrowBudget = -1;
+
+bool nothrow_budget_spent() {
+    if (t_nNothrowBudget == 0) {
+        return true;
+    }
+    if (t_nNothrowBudget > 0) {
+        --t_nNothrowBudget;
+    }
+    return false;
+}
+
+}  // namespace
+
+// The replaceable nothrow allocation functions, forwarding to the ordinary ones
+// so that allocation and release always pair up (see AllocationFailure.h).
+void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
+    if (nothrow_budget_spent()) {
+        return nullptr;
+    }
+    try {
+        return ::operator new(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
+    if (nothrow_budget_spent()) {
+        return nullptr;
+    }
+    try {
+        return ::operator new[](size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void operator delete(void* p, const std::nothrow_t& /*tag*/) noexcept {
+    ::operator delete(p);
+}
+
+void operator delete[](void* p, const std::nothrow_t& /*tag*/) noexcept {
+    ::operator delete[](p);
+}
 
 namespace vxrp_test {
 
@@ -13,6 +65,14 @@ std::vector<std::string> TakeLogTexts() {
     std::vector<std::string> texts = TmrGLog.Texts();
     TmrGLog.Clear();
     return texts;
+}
+
+NothrowNewFailure::NothrowNewFailure(int succeeding) : m_nSaved(t_nNothrowBudget) {
+    t_nNothrowBudget = succeeding < 0 ? 0 : succeeding;
+}
+
+NothrowNewFailure::~NothrowNewFailure() {
+    t_nNothrowBudget = m_nSaved;
 }
 
 }  // namespace vxrp_test

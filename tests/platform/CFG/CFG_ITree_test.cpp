@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CFG/CFG_ITree.h"
+#include "support/AllocationFailure.h"
 
 namespace {
 
@@ -609,4 +610,14 @@ TEST(CFG_ITree, ANodeWithThousandsOfEntriesIsWrittenAndReadInLinearTime) {
     const CFG_ITreePtr copy = CFG_CloneTree(tree);
     EXPECT_EQ(copy->GetValueCount(""), kCount);
     EXPECT_EQ(copy->GetInt("c777\\n"), 777);
+}
+
+TEST(CFG_ITree, RunningOutOfMemoryRaisesTheOutOfMemoryError) {
+    CFG_ITreePtr tree = ClassLikeTree();
+    {
+        vxrp_test::NothrowNewFailure failing;
+        ErrorOf(E_OUTOFMEMORY, [] { CFG_CreateTree(); });
+        ErrorOf(E_OUTOFMEMORY, [&] { tree->GetSubTree("op_graph"); });
+    }
+    EXPECT_EQ(tree->GetSubTree("op_graph")->GetString("type").utf8(), "trapeze");
 }

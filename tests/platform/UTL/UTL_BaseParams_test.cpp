@@ -2,6 +2,7 @@
 
 #include "UTL/UTL_BaseParams.h"
 #include "UTL/UTL_BaseParamsVec.h"
+#include "support/AllocationFailure.h"
 
 namespace {
 
@@ -53,6 +54,9 @@ TEST(UTL_BaseParams, CopyKeepsCounterAndNameButNotSourceOrReferences) {
     EXPECT_EQ(copy->GetRefCount(), 1);
     EXPECT_EQ(copy->Release(), 0);
     live.Release();
+
+    vxrp_test::NothrowNewFailure failing;
+    EXPECT_EQ(live.Clone(), nullptr);
 }
 
 TEST(UTL_BaseParams, FreezeAdoptsTheSourceCounterOnlyWhenLinked) {
