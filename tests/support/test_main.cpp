@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <new>
@@ -83,8 +84,15 @@ namespace {
 // The listener is appended after the default printer; end events reach
 // listeners in reverse order, so the failure is recorded before the result is
 // printed.
+//
+// Every test starts with all levels wanted. A test that lowers the maximum level
+// and does not restore it fails too: the tests after it would otherwise turn
+// lines down unseen and pass whatever they logged.
 class UnexpectedLogListener : public testing::EmptyTestEventListener {
-    void OnTestStart(const testing::TestInfo& /*info*/) override { TmrGLog.Clear(); }
+    void OnTestStart(const testing::TestInfo& /*info*/) override {
+        TmrGLog.SetMaxLevel(kAllLevels);
+        TmrGLog.Clear();
+    }
 
     void OnTestEnd(const testing::TestInfo& /*info*/) override {
         const std::vector<Tmr_LogRecord> records = TmrGLog.Records();
@@ -93,7 +101,13 @@ class UnexpectedLogListener : public testing::EmptyTestEventListener {
                           << ") level " << record.level << ": " << record.text;
         }
         TmrGLog.Clear();
+        if (TmrGLog.GetMaxLevel() != kAllLevels) {
+            ADD_FAILURE() << "the test left the log's maximum level at " << TmrGLog.GetMaxLevel();
+            TmrGLog.SetMaxLevel(kAllLevels);
+        }
     }
+
+    static constexpr int kAllLevels = INT_MAX;
 };
 
 }  // namespace
