@@ -1,42 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "UTL/UTL_BaseParams.h"
-#include "UTL/UTL_BaseParamsVec.h"
 #include "support/AllocationFailure.h"
-
-namespace {
-
-// Counts its destructions so ownership rules can be checked.
-class CountedParams : public UTL_BaseParams {
-  public:
-    explicit CountedParams(const char* name, int* deaths) : m_pDeaths(deaths) { SetName(name); }
-    ~CountedParams() override { ++*m_pDeaths; }
-
-  private:
-    int* m_pDeaths;
-};
-
-}  // namespace
-
-TEST(UTL_ChangeCounter, OperatorsAddCompareAndReadTheValue) {
-    UTL_ChangeCounter a;
-    EXPECT_EQ(*a, 0);
-    ++a;
-    ++a;
-    UTL_ChangeCounter b(5);
-    EXPECT_EQ(*(a + b), 7);
-    EXPECT_NE(a, b);
-    a = b;
-    EXPECT_EQ(a, b);
-    a = 41;
-    EXPECT_EQ(*++a, 42);
-}
-
-TEST(UTL_ChangeCounter, IncrementWrapsInsteadOfOverflowing) {
-    UTL_ChangeCounter counter(2147483647);
-    ++counter;
-    EXPECT_EQ(*counter, -2147483647 - 1);
-}
 
 TEST(UTL_BaseParams, CopyKeepsCounterAndNameButNotSourceOrReferences) {
     UTL_BaseParams live;
@@ -57,6 +22,33 @@ TEST(UTL_BaseParams, CopyKeepsCounterAndNameButNotSourceOrReferences) {
 
     vxrp_test::NothrowNewFailure failing;
     EXPECT_EQ(live.Clone(), nullptr);
+}
+
+TEST(UTL_BaseParams, AssignmentCopiesStateButNeitherReferencesNorSource) {
+    UTL_BaseParams source;
+    UTL_BaseParams a;
+    a.SetName("VXR_RotationParams");
+    a.SetUpdatedFromDDP(true);
+    a = 9;
+    UTL_BaseParams b;
+    b.SetSource(&source);
+    b.AddRef();
+    b = a;
+    EXPECT_EQ(b.GetName(), "VXR_RotationParams");
+    EXPECT_EQ(b.GetCounter(), 9);
+    EXPECT_TRUE(b.IsUpdatedFromDDP());
+    EXPECT_EQ(b.GetSource(), &source);  // the host's link stays as the host set it
+    EXPECT_EQ(b.GetRefCount(), 2);
+    b = b;
+    EXPECT_EQ(b.GetName(), "VXR_RotationParams");
+    // Through the base reference the virtual assignment is the one called.
+    UTL_BaseParams& base = b;
+    UTL_BaseParams c;
+    c.SetName("other");
+    base = c;
+    EXPECT_EQ(b.GetName(), "other");
+    b.SetName(nullptr);
+    EXPECT_EQ(b.GetName(), "");
 }
 
 TEST(UTL_BaseParams, FreezeAdoptsTheSourceCounterOnlyWhenLinked) {
@@ -82,25 +74,4 @@ TEST(UTL_BaseParams, BaseSetDataCountsAChangeAndInterpolateMakesNothing) {
     UTL_BaseParams* frames[3] = {&a, nullptr, &b};
     EXPECT_FALSE(a.Interpolate(frames, 3, nullptr));
     EXPECT_EQ(frames[1], nullptr);
-}
-
-TEST(UTL_BaseParamsVec, FindsByNameAndReleasesWhatItHolds) {
-    int deaths = 0;
-    {
-        UTL_BaseParamsVec vec;
-        vec.Add(new CountedParams("VXR_RotationParams", &deaths));
-        auto* shared = new CountedParams("VXR_ClippingParams", &deaths);
-        vec.AddShared(shared);
-        vec.Add(nullptr);
-        EXPECT_EQ(vec.GetCount(), 2u);
-        EXPECT_EQ(vec.GetParams("VXR_ClippingParams"), shared);
-        EXPECT_EQ(vec.GetParams("VXR_ProjectParams"), nullptr);
-        EXPECT_EQ(vec.GetParams(nullptr), nullptr);
-        EXPECT_EQ(vec.GetAt(5), nullptr);
-        shared->Release();
-        EXPECT_EQ(deaths, 0);
-        EXPECT_EQ(vec.Remove("VXR_RotationParams"), 1u);
-        EXPECT_EQ(deaths, 1);
-    }
-    EXPECT_EQ(deaths, 2);
 }
