@@ -7,10 +7,12 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <typeinfo>
 
 #include "I18n/I18n_ConvertUtils.h"
 #include "UTL/UTL_Numeric.h"
 #include "log/Tmr_LogFile.h"
+#include "volr/VXR_VOLR_BatchEvaluation.h"
 
 namespace {
 
@@ -33,6 +35,108 @@ constexpr double kMinWidth = static_cast<double>(1e-4f);
 constexpr double kUnsetPivot = 0.001;
 
 constexpr int kPositionPrecision = 10;
+
+using vxr_volr_batch::ClampToUnit;
+
+// The arithmetic of one evaluation, shared by CalcInverseWindowing, GetColor
+// and the batch evaluation so that they cannot drift apart. Compiled with the
+// batch option and always inlined (see VXR_VOLR_BatchEvaluation.h).
+#pragma GCC push_options
+#pragma GCC optimize("no-trapping-math", "fp-contract=off")
+
+// The inverse window in two steps: the offset of v from pivot + centre ...
+[[gnu::always_inline]] inline double WindowOffset(float v, double center, double pivot) {
+    return static_cast<double>(v) - center - pivot;
+}
+
+// ... scaled back about the pivot, rounded to float. scale is not 0.
+[[gnu::always_inline]] inline float InverseWindow(double offset, double scale, double pivot) {
+    return static_cast<float>(offset / scale + pivot);
+}
+
+// Width -1 collapses the window onto one position: everything off it is
+// infinitely far out, the position itself has no preimage.
+[[gnu::always_inline]] inline float CollapsedInverseWindow(double offset) {
+    if (offset > 0.0) {
+        return std::numeric_limits<float>::infinity();
+    }
+    if (offset < 0.0) {
+        return -std::numeric_limits<float>::infinity();
+    }
+    return std::numeric_limits<float>::quiet_NaN();
+}
+
+[[gnu::always_inline]] inline double ColorSegmentLength(float left, float right) {
+    return static_cast<double>(right) - left;
+}
+
+// A segment this short decides nothing.
+[[gnu::always_inline]] inline bool IsShortColorSegment(double length) {
+    return length < kShortColorSegment;
+}
+
+// How far a segment ending at right reaches: a position below this (as
+// doubles) is decided by it unless an earlier segment decided.
+[[gnu::always_inline]] inline double ColorSegmentReach(float right) {
+    return right + kColorSegmentTolerance;
+}
+
+// The blend factor of a segment: 1 / length, rounded to float.
+[[gnu::always_inline]] inline double BlendFactor(double length) {
+    return static_cast<float>(1.0 / length);
+}
+
+// One channel blended at w between the points left and right, before the
+// truncation.
+[[gnu::always_inline]] inline double BlendChannel(double w, double left, double right, int leftComp,
+                                                  int rightComp, double h) {
+    const double toLeft = w - left;
+    const double toRight = right - w;
+    return (rightComp * toLeft + toRight * leftComp) * h + kComponentRounding;
+}
+
+// w[j] = the inverse window of positions[j], at[j] the same clamped to 0..1.
+VXR_VOLR_BATCH_KERNEL void WindowKernel(const float* positions, int count, double center,
+                                        double pivot, double scale, float* w, float* at) {
+    if (scale == 1.0) {
+        // offset / 1.0 is offset itself: the same value without a division.
+        for (int j = 0; j < count; ++j) {
+            const float v = InverseWindow(WindowOffset(positions[j], center, pivot), 1.0, pivot);
+            w[j] = v;
+            at[j] = ClampToUnit(v);
+        }
+        return;
+    }
+    for (int j = 0; j < count; ++j) {
+        const float v = InverseWindow(WindowOffset(positions[j], center, pivot), scale, pivot);
+        w[j] = v;
+        at[j] = ClampToUnit(v);
+    }
+}
+
+VXR_VOLR_BATCH_KERNEL void BlendKernel(const float* at, int count, double left, double right,
+                                       double h, int leftRed, int leftGreen, int leftBlue,
+                                       int rightRed, int rightGreen, int rightBlue, bool inIntRange,
+                                       int* red, int* green, int* blue) {
+    if (inIntRange) {
+        // Every result is known to be finite and well inside the int range:
+        // the plain conversion truncates exactly as UTL_TruncToInt does.
+        for (int k = 0; k < count; ++k) {
+            red[k] = static_cast<int>(BlendChannel(at[k], left, right, leftRed, rightRed, h));
+            green[k] = static_cast<int>(BlendChannel(at[k], left, right, leftGreen, rightGreen, h));
+            blue[k] = static_cast<int>(BlendChannel(at[k], left, right, leftBlue, rightBlue, h));
+        }
+        return;
+    }
+    for (int k = 0; k < count; ++k) {
+        using vxr_volr_batch::TruncToIntSelect;
+        red[k] = TruncToIntSelect(BlendChannel(at[k], left, right, leftRed, rightRed, h));
+        green[k] = TruncToIntSelect(BlendChannel(at[k], left, right, leftGreen, rightGreen, h));
+        blue[k] = TruncToIntSelect(BlendChannel(at[k], left, right, leftBlue, rightBlue, h));
+    }
+}
+
+#pragma GCC pop_options
 
 float ClampWindowOffset(float value) {
     if (value < -1.0f) {
@@ -200,19 +304,11 @@ float VXR_VOLR_ColorClass::CalcWindowing(float v) const {
 
 float VXR_VOLR_ColorClass::CalcInverseWindowing(float v) const {
     const double scale = static_cast<double>(m_fWidth) + 1.0;
-    const double offset = static_cast<double>(v) - m_fCenter - m_fPivot;
+    const double offset = WindowOffset(v, m_fCenter, m_fPivot);
     if (scale == 0.0) {
-        // Width -1 collapses the window onto one position: everything off it is
-        // infinitely far out, the position itself has no preimage.
-        if (offset > 0.0) {
-            return std::numeric_limits<float>::infinity();
-        }
-        if (offset < 0.0) {
-            return -std::numeric_limits<float>::infinity();
-        }
-        return std::numeric_limits<float>::quiet_NaN();
+        return CollapsedInverseWindow(offset);
     }
-    return static_cast<float>(offset / scale + m_fPivot);
+    return InverseWindow(offset, scale, m_fPivot);
 }
 
 float VXR_VOLR_ColorClass::GetRelativeOpacity(float x) const {
@@ -223,12 +319,7 @@ float VXR_VOLR_ColorClass::GetRelativeOpacity(float x) const {
 }
 
 UTL_Color VXR_VOLR_ColorClass::GetColor(float x) const {
-    float w = CalcInverseWindowing(x);
-    if (w > 1.0f) {
-        w = 1.0f;
-    } else if (w < 0.0f) {
-        w = 0.0f;
-    }
+    const float w = ClampToUnit(CalcInverseWindowing(x));
     const VXR_VOLR_ColorPoint& front = m_ColorPoints[0];  // raises RWBoundsErr when empty
     const std::size_t count = m_ColorPoints.entries();
     const VXR_VOLR_ColorPoint* points = m_ColorPoints.data();
@@ -246,24 +337,211 @@ UTL_Color VXR_VOLR_ColorClass::GetColor(float x) const {
     for (std::size_t i = 1; i < count; ++i) {
         const VXR_VOLR_ColorPoint& left = points[i - 1];
         const VXR_VOLR_ColorPoint& right = points[i];
-        const double length = static_cast<double>(right.m_fValue) - left.m_fValue;
-        if (length < kShortColorSegment) {
+        const double length = ColorSegmentLength(left.m_fValue, right.m_fValue);
+        if (IsShortColorSegment(length)) {
             continue;
         }
-        if (at < right.m_fValue + kColorSegmentTolerance) {
-            const double h = static_cast<float>(1.0 / length);
-            const double toLeft = at - left.m_fValue;
-            const double toRight = right.m_fValue - at;
-            const auto blend = [&](int rightComp, int leftComp) {
-                return UTL_TruncToInt((rightComp * toLeft + toRight * leftComp) * h +
-                                      kComponentRounding);
+        if (at < ColorSegmentReach(right.m_fValue)) {
+            const double h = BlendFactor(length);
+            const auto blend = [&](int leftComp, int rightComp) {
+                return UTL_TruncToInt(
+                    BlendChannel(at, left.m_fValue, right.m_fValue, leftComp, rightComp, h));
             };
-            return UTL_Color(blend(right.m_Color.GetRed(), left.m_Color.GetRed()),
-                             blend(right.m_Color.GetGreen(), left.m_Color.GetGreen()),
-                             blend(right.m_Color.GetBlue(), left.m_Color.GetBlue()));
+            return UTL_Color(blend(left.m_Color.GetRed(), right.m_Color.GetRed()),
+                             blend(left.m_Color.GetGreen(), right.m_Color.GetGreen()),
+                             blend(left.m_Color.GetBlue(), right.m_Color.GetBlue()));
         }
     }
     return UTL_Color();
+}
+
+// --- batch evaluation ---------------------------------------------------------------
+
+namespace {
+
+// A generous bound on |BlendChannel| over the piece's positions, which the
+// clamp keeps within 0..1.
+template <class Piece>
+bool BlendStaysInIntRange(const Piece& piece) {
+    const double lo = piece.lo > 0.0 ? piece.lo : 0.0;
+    const double hi = piece.hi < 1.0 ? piece.hi : 1.0;
+    const double toLeft = std::fmax(std::fabs(lo - piece.left), std::fabs(hi - piece.left));
+    const double toRight = std::fmax(std::fabs(piece.right - lo), std::fabs(piece.right - hi));
+    const auto channel = [&](int right, int left) {
+        return (std::fabs(static_cast<double>(right)) * toLeft +
+                toRight * std::fabs(static_cast<double>(left))) *
+                   piece.h +
+               1.0;
+    };
+    const double bound = std::fmax(channel(piece.rightRed, piece.leftRed),
+                                   std::fmax(channel(piece.rightGreen, piece.leftGreen),
+                                             channel(piece.rightBlue, piece.leftBlue)));
+    return std::isfinite(bound) && bound < 1073741824.0;  // 2^30
+}
+
+}  // namespace
+
+void VXR_VOLR_ColorClass::EvaluateRange(const float* positions, int count, int* red, int* green,
+                                        int* blue, float* opacity) const {
+    Evaluator(*this).Evaluate(positions, count, red, green, blue, opacity);
+}
+
+VXR_VOLR_ColorClass::Evaluator::Evaluator(const VXR_VOLR_ColorClass& cls) : m_pClass(&cls) {
+    if (typeid(cls) != typeid(VXR_VOLR_ColorClass)) {
+        m_bDerived = true;  // its GetColor and GetRelativeOpacity may be others
+        return;
+    }
+    m_dCenter = cls.m_fCenter;
+    m_dPivot = cls.m_fPivot;
+    m_dScale = static_cast<double>(cls.m_fWidth) + 1.0;
+    prepare_ramp();
+    if (cls.m_pOpacityGraph != nullptr) {
+        m_Graph.emplace(*cls.m_pOpacityGraph);
+    }
+}
+
+// The pieces follow GetColor over the clamped, windowed position: below the
+// first point its colour, above the last point the last colour; in between the
+// first segment, not a short one, whose reach lies beyond the position. A
+// running maximum of the reaches keeps the pieces exact even for points out of
+// order (ApplyWindowing with a negative scale leaves them so).
+void VXR_VOLR_ColorClass::Evaluator::prepare_ramp() {
+    const std::size_t count = m_pClass->m_ColorPoints.entries();
+    if (count == 0) {
+        return;  // GetColor raises its bounds error: let it
+    }
+    const VXR_VOLR_ColorPoint* points = m_pClass->m_ColorPoints.data();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!std::isfinite(points[i].m_fValue)) {
+            return;  // the pieces split the line only between finite points
+        }
+    }
+    const auto constant = [](double lo, double hi, const UTL_Color& color) {
+        Piece piece;
+        piece.lo = lo;
+        piece.hi = hi;
+        piece.red = color.GetRed();
+        piece.green = color.GetGreen();
+        piece.blue = color.GetBlue();
+        return piece;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const VXR_VOLR_ColorPoint& front = points[0];
+    const VXR_VOLR_ColorPoint& back = points[count - 1];
+    const double first = front.m_fValue;
+    const double afterLast = std::nextafter(static_cast<double>(back.m_fValue), inf);  // p > back
+
+    m_Pieces.reserve(count + 3);
+    m_Pieces.push_back(constant(-inf, first, front.m_Color));
+    if (count == 1) {
+        m_Pieces.push_back(constant(first, inf, front.m_Color));
+        m_NaN = constant(0.0, 0.0, front.m_Color);
+    } else {
+        double from = first;
+        for (std::size_t i = 1; i < count; ++i) {
+            const VXR_VOLR_ColorPoint& left = points[i - 1];
+            const VXR_VOLR_ColorPoint& right = points[i];
+            const double length = ColorSegmentLength(left.m_fValue, right.m_fValue);
+            if (IsShortColorSegment(length)) {
+                continue;
+            }
+            const double reach = ColorSegmentReach(right.m_fValue);
+            const double to = reach < afterLast ? reach : afterLast;
+            if (from < to) {
+                Piece piece;
+                piece.lo = from;
+                piece.hi = to;
+                piece.blend = true;
+                piece.left = left.m_fValue;
+                piece.right = right.m_fValue;
+                piece.h = BlendFactor(length);
+                piece.leftRed = left.m_Color.GetRed();
+                piece.leftGreen = left.m_Color.GetGreen();
+                piece.leftBlue = left.m_Color.GetBlue();
+                piece.rightRed = right.m_Color.GetRed();
+                piece.rightGreen = right.m_Color.GetGreen();
+                piece.rightBlue = right.m_Color.GetBlue();
+                piece.inIntRange = BlendStaysInIntRange(piece);
+                m_Pieces.push_back(piece);
+            }
+            if (reach > from) {
+                from = reach;
+            }
+        }
+        if (from < afterLast) {
+            m_Pieces.push_back(constant(from, afterLast, UTL_Color()));
+        }
+        m_NaN = constant(0.0, 0.0, UTL_Color());
+    }
+    m_Pieces.push_back(constant(first > afterLast ? first : afterLast, inf, back.m_Color));
+    m_bRampPieces = true;
+}
+
+void VXR_VOLR_ColorClass::Evaluator::Evaluate(const float* positions, int count, int* red,
+                                              int* green, int* blue, float* opacity) const {
+    if (m_bDerived) {
+        for (int j = 0; j < count; ++j) {
+            const UTL_Color color = m_pClass->GetColor(positions[j]);
+            opacity[j] = m_pClass->GetRelativeOpacity(positions[j]);
+            red[j] = color.GetRed();
+            green[j] = color.GetGreen();
+            blue[j] = color.GetBlue();
+        }
+        return;
+    }
+    using vxr_volr_batch::kBlock;
+    for (int base = 0; base < count; base += kBlock) {
+        const int n = count - base < kBlock ? count - base : kBlock;
+        evaluate_block(positions + base, n, red + base, green + base, blue + base, opacity + base);
+    }
+}
+
+void VXR_VOLR_ColorClass::Evaluator::evaluate_block(const float* positions, int count, int* red,
+                                                    int* green, int* blue, float* opacity) const {
+    if (count <= 0) {
+        return;
+    }
+    float w[vxr_volr_batch::kBlock];   // the inverse window, as the graph is asked
+    float at[vxr_volr_batch::kBlock];  // the same clamped, as the ramp is looked up
+    if (m_dScale == 0.0) {
+        for (int j = 0; j < count; ++j) {
+            w[j] = CollapsedInverseWindow(WindowOffset(positions[j], m_dCenter, m_dPivot));
+            at[j] = ClampToUnit(w[j]);
+        }
+    } else {
+        WindowKernel(positions, count, m_dCenter, m_dPivot, m_dScale, w, at);
+    }
+
+    if (m_bRampPieces) {
+        const bool ascending = vxr_volr_batch::AscendingKernel(at, count);
+        vxr_volr_batch::ForEachRun(
+            at, count, ascending, m_Pieces, m_NaN, [&](const Piece& piece, int begin, int end) {
+                const int n = end - begin;
+                if (piece.blend) {
+                    BlendKernel(at + begin, n, piece.left, piece.right, piece.h, piece.leftRed,
+                                piece.leftGreen, piece.leftBlue, piece.rightRed, piece.rightGreen,
+                                piece.rightBlue, piece.inIntRange, red + begin, green + begin,
+                                blue + begin);
+                } else {
+                    vxr_volr_batch::FillKernel(n, piece.red, red + begin);
+                    vxr_volr_batch::FillKernel(n, piece.green, green + begin);
+                    vxr_volr_batch::FillKernel(n, piece.blue, blue + begin);
+                }
+            });
+    } else {
+        for (int j = 0; j < count; ++j) {
+            const UTL_Color color = m_pClass->VXR_VOLR_ColorClass::GetColor(positions[j]);
+            red[j] = color.GetRed();
+            green[j] = color.GetGreen();
+            blue[j] = color.GetBlue();
+        }
+    }
+
+    if (m_Graph.has_value()) {
+        m_Graph->Evaluate(w, count, opacity);
+    } else {
+        vxr_volr_batch::FillKernel(count, 0.0f, opacity);
+    }
 }
 
 // --- window -----------------------------------------------------------------------

@@ -5,21 +5,14 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <memory>
 #include <new>
-#include <typeinfo>
 #include <vector>
 
 #include "UTL/UTL_Numeric.h"
 #include "log/Tmr_LogFile.h"
+#include "volr/VXR_VOLR_BatchEvaluation.h"
 
 static_assert(sizeof(unsigned int) == sizeof(std::uint32_t), "table entries are 32-bit words");
-
-// The table loops are written as selects instead of branches so that they
-// vectorise. GCC keeps floating-point selects and comparisons as branches while
-// it has to preserve floating-point exception flags; nothing here reads those
-// flags, and the option changes no computed value (contraction stays off).
-#pragma GCC optimize("no-trapping-math", "fp-contract=off")
 
 namespace {
 
@@ -38,16 +31,8 @@ constexpr double kTransparentSum = 0.00001;
 // Opacity factor of the decreased-opacity mode (double literal).
 constexpr double kDecreasedOpacity = 0.2;
 
-// The same colour-class constants the class evaluates with; the table's fast
-// evaluation must reproduce the class's answers bit for bit.
-constexpr double kShortColorSegment = static_cast<double>(1e-5f);
-constexpr double kColorSegmentTolerance = static_cast<double>(1e-6f);
-constexpr double kComponentRounding = 0.49;
-constexpr double kLastOpacitySegmentTolerance = static_cast<double>(1e-6f);
-constexpr double kVerticalEdge = 0.0001;
-
 // Entries evaluated together: the per-block scratch stays in the first-level cache.
-constexpr int kBlock = 256;
+constexpr int kBlock = vxr_volr_batch::kBlock;
 
 int SaturateToInt(long long value) {
     if (value > INT_MAX) {
@@ -75,22 +60,6 @@ float PowerOfTwoMinusOne(int k) {
     return std::ldexp(1.0f, k);  // rounds to 2^k like the int would; +inf past float range
 }
 
-// UTL_TruncToInt without branches, so that loops using it vectorise; the same
-// answer for every input (NaN 0, saturation at both int limits).
-inline int TruncToIntSelect(double value) {
-    double c = (value == value) ? value : 0.0;
-    c = (c < 2147483648.0) ? c : 2147483647.0;
-    c = (c > -2147483649.0) ? c : -2147483648.0;
-    return static_cast<int>(c);
-}
-
-// trunc(value) clamped to 0..255 as one select chain (NaN gives 0).
-inline std::uint32_t TruncToByte(double value) {
-    double c = (value > 0.0) ? value : 0.0;
-    c = (c < 255.5) ? c : 255.5;
-    return static_cast<std::uint32_t>(static_cast<int>(c));  // the signed conversion vectorises
-}
-
 // The largest float below which a float sum counts as transparent:
 // (double)s < kTransparentSum exactly when s < this, and (double)s >
 // kTransparentSum exactly when s >= this (no float equals 1e-5).
@@ -102,153 +71,31 @@ float TransparentSumBound() {
     return bound;
 }
 
-struct ColorPiece;
-bool BlendStaysInIntRange(const ColorPiece& piece);
-
-// One piece of a class's colour ramp or opacity graph over the clamped,
-// windowed position: positions p with lo <= p < hi (as doubles) all take the
-// same branch of the class's evaluation.
-struct ColorPiece {
-    double lo = 0.0;
-    double hi = 0.0;
-    bool blend = false;
-    // constant pieces
-    float red = 0.0f, green = 0.0f, blue = 0.0f;
-    // blend pieces
-    double left = 0.0, right = 0.0, h = 0.0;
-    int leftRed = 0, leftGreen = 0, leftBlue = 0;
-    int rightRed = 0, rightGreen = 0, rightBlue = 0;
-    // Every blend over the piece's positions is finite and far inside the int range.
-    bool inIntRange = false;
-};
-
-// A generous bound on |(right * toLeft + toRight * left) * h + 0.49| over the
-// piece's positions, which the clamp keeps within 0..1.
-bool BlendStaysInIntRange(const ColorPiece& piece) {
-    const double lo = piece.lo > 0.0 ? piece.lo : 0.0;
-    const double hi = piece.hi < 1.0 ? piece.hi : 1.0;
-    const double toLeft = std::fmax(std::fabs(lo - piece.left), std::fabs(hi - piece.left));
-    const double toRight = std::fmax(std::fabs(piece.right - lo), std::fabs(piece.right - hi));
-    const auto channel = [&](int right, int left) {
-        return (std::fabs(static_cast<double>(right)) * toLeft +
-                toRight * std::fabs(static_cast<double>(left))) *
-                   piece.h +
-               1.0;
-    };
-    const double bound = std::fmax(channel(piece.rightRed, piece.leftRed),
-                                   std::fmax(channel(piece.rightGreen, piece.leftGreen),
-                                             channel(piece.rightBlue, piece.leftBlue)));
-    return std::isfinite(bound) && bound < 1073741824.0;  // 2^30
-}
-
-struct OpacityPiece {
-    double lo = 0.0;
-    double hi = 0.0;
-    bool linear = false;
-    float constant = 0.0f;
-    double leftX = 0.0, leftY = 0.0, dx = 0.0, dy = 0.0;
-};
-
 // --- loop kernels -------------------------------------------------------------
 //
-// The loops over a block of entries. Each is built twice, for the baseline
-// instruction set and for AVX2, and the processor picks one when the library
-// loads; both compute every value with the same IEEE operations in the same
-// order, so the choice changes no bit.
-#define VXR_TABLE_KERNEL __attribute__((target_clones("avx2", "default")))
+// The loops over a block of entries, built for the baseline instruction set and
+// for AVX2; the choice changes no bit. They are written as selects instead of
+// branches so that they vectorise, under the option that lets GCC do so (see
+// VXR_VOLR_BatchEvaluation.h).
+#pragma GCC push_options
+#pragma GCC optimize("no-trapping-math", "fp-contract=off")
 
-// out[j] = the class's inverse window of positions[j], rounded to float, then
-// clamped to 0..1 (NaN stays). scale is never 0 here.
-VXR_TABLE_KERNEL void WindowKernel(const float* positions, int count, double center, double pivot,
-                                   double scale, float* out) {
-    if (scale == 1.0) {
-        // offset / 1.0 is offset itself: the same value without a division.
-        for (int j = 0; j < count; ++j) {
-            const double offset = static_cast<double>(positions[j]) - center - pivot;
-            const float w = static_cast<float>(offset + pivot);
-            out[j] = (w > 1.0f) ? 1.0f : ((w < 0.0f) ? 0.0f : w);
-        }
-        return;
-    }
-    for (int j = 0; j < count; ++j) {
-        const double offset = static_cast<double>(positions[j]) - center - pivot;
-        const float w = static_cast<float>(offset / scale + pivot);
-        out[j] = (w > 1.0f) ? 1.0f : ((w < 0.0f) ? 0.0f : w);
-    }
-}
+using vxr_volr_batch::FillKernel;
 
-VXR_TABLE_KERNEL void ClampKernel(int count, float* out) {
-    for (int j = 0; j < count; ++j) {
-        const float w = out[j];
-        out[j] = (w > 1.0f) ? 1.0f : ((w < 0.0f) ? 0.0f : w);
-    }
-}
-
-// True when at[0..count) never decreases (a NaN makes it false).
-VXR_TABLE_KERNEL bool AscendingKernel(const float* at, int count) {
-    int descents = 0;
-    for (int j = 1; j < count; ++j) {
-        descents += (at[j] >= at[j - 1]) ? 0 : 1;
-    }
-    return descents == 0;
-}
-
-// One colour channel blended between two points: the class's
-// trunc((right * toLeft + toRight * left) * h + 0.49).
-VXR_TABLE_KERNEL void BlendKernel(const float* at, int count, double left, double right, double h,
-                                  int leftRed, int leftGreen, int leftBlue, int rightRed,
-                                  int rightGreen, int rightBlue, bool inIntRange, float* red,
-                                  float* green, float* blue) {
-    if (inIntRange) {
-        // Every result is known to be finite and well inside the int range:
-        // the plain conversion truncates exactly as UTL_TruncToInt does.
-        for (int k = 0; k < count; ++k) {
-            const double w = at[k];
-            const double toLeft = w - left;
-            const double toRight = right - w;
-            red[k] = static_cast<float>(
-                static_cast<int>((rightRed * toLeft + toRight * leftRed) * h + kComponentRounding));
-            green[k] = static_cast<float>(static_cast<int>(
-                (rightGreen * toLeft + toRight * leftGreen) * h + kComponentRounding));
-            blue[k] = static_cast<float>(static_cast<int>(
-                (rightBlue * toLeft + toRight * leftBlue) * h + kComponentRounding));
-        }
-        return;
-    }
-    for (int k = 0; k < count; ++k) {
-        const double w = at[k];
-        const double toLeft = w - left;
-        const double toRight = right - w;
-        red[k] = static_cast<float>(
-            TruncToIntSelect((rightRed * toLeft + toRight * leftRed) * h + kComponentRounding));
-        green[k] = static_cast<float>(
-            TruncToIntSelect((rightGreen * toLeft + toRight * leftGreen) * h + kComponentRounding));
-        blue[k] = static_cast<float>(
-            TruncToIntSelect((rightBlue * toLeft + toRight * leftBlue) * h + kComponentRounding));
-    }
-}
-
-// The graph's straight segment: (leftY + (x - leftX) / dx * dy) * factor.
-VXR_TABLE_KERNEL void LineKernel(const float* at, int count, double leftX, double leftY, double dx,
-                                 double dy, double factor, float* opacity) {
-    for (int k = 0; k < count; ++k) {
-        const double y = leftY + (at[k] - leftX) / dx * dy;
-        opacity[k] = static_cast<float>(y * factor);
-    }
-}
-
-void FillKernel(int count, float value, float* out) {
-    for (int k = 0; k < count; ++k) {
-        out[k] = value;
-    }
+// trunc(value) clamped to 0..255 as one select chain (NaN gives 0).
+inline std::uint32_t TruncToByte(double value) {
+    double c = (value > 0.0) ? value : 0.0;
+    c = (c < 255.5) ? c : 255.5;
+    return static_cast<std::uint32_t>(static_cast<int>(c));  // the signed conversion vectorises
 }
 
 // position[j] of raw value firstRaw + j: the float v / range, with v =
 // trunc(raw * slope + intercept) - start. |raw| <= 2^24 fits an int; v is exact
 // in double (|v| < 2^33), so rounding it to float gives the float of the exact
 // difference.
-VXR_TABLE_KERNEL void PositionKernel(int firstRaw, int count, float slope, float intercept,
-                                     double start, float range, bool inIntRange, float* position) {
+VXR_VOLR_BATCH_KERNEL void PositionKernel(int firstRaw, int count, float slope, float intercept,
+                                          double start, float range, bool inIntRange,
+                                          float* position) {
     if (inIntRange) {
         // Every raw * slope + intercept is known to lie well inside the int
         // range: the plain conversion truncates exactly as UTL_TruncToInt does.
@@ -261,7 +108,7 @@ VXR_TABLE_KERNEL void PositionKernel(int firstRaw, int count, float slope, float
     }
     for (int j = 0; j < count; ++j) {
         const float scaled = static_cast<float>(firstRaw + j) * slope + intercept;
-        const double v = static_cast<double>(TruncToIntSelect(scaled)) - start;
+        const double v = static_cast<double>(vxr_volr_batch::TruncToIntSelect(scaled)) - start;
         position[j] = static_cast<float>(v) / range;
     }
 }
@@ -280,9 +127,9 @@ struct BlockSums {
 // not transparent add their colours unweighted; the first opaque one discards
 // them, and from then on every colour is weighted by its opacity. Both sums
 // are formed and one is kept, so that the loop has no branch.
-VXR_TABLE_KERNEL void CombineKernel(int count, const float* red, const float* green,
-                                    const float* blue, const float* opacity, float transparentBound,
-                                    BlockSums& sums) {
+VXR_VOLR_BATCH_KERNEL void CombineKernel(int count, const int* red, const int* green,
+                                         const int* blue, const float* opacity,
+                                         float transparentBound, BlockSums& sums) {
     for (int j = 0; j < count; ++j) {
         const float op = opacity[j];
         const float sum = sums.opacity[j] + op;
@@ -294,12 +141,16 @@ VXR_TABLE_KERNEL void CombineKernel(int count, const float* red, const float* gr
         const float r0 = discard ? 0.0f : sums.red[j];
         const float g0 = discard ? 0.0f : sums.green[j];
         const float b0 = discard ? 0.0f : sums.blue[j];
-        const float redPlain = r0 + red[j];
-        const float greenPlain = g0 + green[j];
-        const float bluePlain = b0 + blue[j];
-        const float redWeighted = r0 + op * red[j];
-        const float greenWeighted = g0 + op * green[j];
-        const float blueWeighted = b0 + op * blue[j];
+        // A channel joins the float sums as the float nearest to it.
+        const auto r = static_cast<float>(red[j]);
+        const auto g = static_cast<float>(green[j]);
+        const auto b = static_cast<float>(blue[j]);
+        const float redPlain = r0 + r;
+        const float greenPlain = g0 + g;
+        const float bluePlain = b0 + b;
+        const float redWeighted = r0 + op * r;
+        const float greenWeighted = g0 + op * g;
+        const float blueWeighted = b0 + op * b;
         sums.red[j] = stay ? redPlain : redWeighted;
         sums.green[j] = stay ? greenPlain : greenWeighted;
         sums.blue[j] = stay ? bluePlain : blueWeighted;
@@ -308,9 +159,9 @@ VXR_TABLE_KERNEL void CombineKernel(int count, const float* red, const float* gr
 }
 
 // Scales, rounds, clamps and packs the entries of a block.
-VXR_TABLE_KERNEL void PackKernel(int count, const BlockSums& sums, float activeScale,
-                                 float transparentBound, float maxOpacityMember,
-                                 double opacityFactor, std::uint32_t* out) {
+VXR_VOLR_BATCH_KERNEL void PackKernel(int count, const BlockSums& sums, float activeScale,
+                                      float transparentBound, float maxOpacityMember,
+                                      double opacityFactor, std::uint32_t* out) {
     for (int j = 0; j < count; ++j) {
         const float sum = sums.opacity[j];
         const float weightedScale = 1.0f / sum;
@@ -325,344 +176,7 @@ VXR_TABLE_KERNEL void PackKernel(int count, const BlockSums& sums, float activeS
     }
 }
 
-// A colour class prepared for evaluation over many positions. It reproduces
-// VXR_VOLR_ColorClass::GetColor / GetRelativeOpacity (and the trapeze graph's)
-// step by step in the same arithmetic, but finds the branch once per run of
-// positions instead of once per call. Classes of any other dynamic type, or
-// ones those calls would reject (no colour points, an empty graph), are
-// evaluated through their own virtual calls instead.
-class ClassEvaluator {
-  public:
-    explicit ClassEvaluator(const VXR_VOLR_ColorClass* cls) : m_pClass(cls) {}
-
-    // Prepares the fast evaluation; false when the class must be called.
-    bool Prepare();
-
-    // Colour channels and opacity at count positions.
-    void Evaluate(const float* positions, int count, float* red, float* green, float* blue,
-                  float* opacity) const;
-
-  private:
-    void evaluate_generic(const float* positions, int count, float* red, float* green, float* blue,
-                          float* opacity) const;
-    void windowed_positions(const float* positions, int count, float* out) const;
-    void evaluate_colors(const float* at, int count, bool ascending, float* red, float* green,
-                         float* blue) const;
-    void evaluate_opacities(const float* at, int count, bool ascending, float* opacity) const;
-
-    const VXR_VOLR_ColorClass* m_pClass;
-    bool m_bFast = false;
-    double m_dCenter = 0.0, m_dPivot = 0.0, m_dScale = 1.0;
-    std::vector<ColorPiece> m_ColorPieces;
-    ColorPiece m_NaNColor;
-    std::vector<OpacityPiece> m_OpacityPieces;
-    float m_fNaNOpacity = 0.0f;
-};
-
-double NextUp(double value) {
-    return std::nextafter(value, std::numeric_limits<double>::infinity());
-}
-
-bool ClassEvaluator::Prepare() {
-    const VXR_VOLR_ColorClass& cls = *m_pClass;
-    if (typeid(cls) != typeid(VXR_VOLR_ColorClass)) {
-        return false;
-    }
-    const VXR_VOLR_TrapezeOpacityGraph* graph = cls.GetOpacityGraph();
-    if (graph != nullptr && typeid(*graph) != typeid(VXR_VOLR_TrapezeOpacityGraph)) {
-        return false;
-    }
-    const unsigned int colorCount = cls.GetColorPointCount();
-    if (colorCount == 0 || (graph != nullptr && graph->GetOpPointCount() == 0)) {
-        return false;  // the class raises its bounds error: let it
-    }
-    // The pieces below split the whole line only between finite points.
-    for (unsigned int i = 0; i < colorCount; ++i) {
-        if (!std::isfinite(cls.GetColorPoint(static_cast<int>(i)).m_fValue)) {
-            return false;
-        }
-    }
-    for (unsigned int i = 0; graph != nullptr && i < graph->GetOpPointCount(); ++i) {
-        if (!std::isfinite(graph->GetOpacityPoint(static_cast<int>(i)).m_fX)) {
-            return false;
-        }
-    }
-
-    m_dCenter = cls.GetCenter();
-    m_dPivot = cls.GetPivot();
-    m_dScale = static_cast<double>(cls.GetWidth()) + 1.0;
-
-    // Colour ramp. Positions below the first point take its colour, above the
-    // last point the last colour; in between the first segment (not shorter
-    // than kShortColorSegment) whose right end plus the tolerance lies beyond
-    // the position decides. A running maximum of those bounds keeps the pieces
-    // exact even for points out of order.
-    std::vector<VXR_VOLR_ColorPoint> points;
-    points.reserve(colorCount);
-    for (unsigned int i = 0; i < colorCount; ++i) {
-        points.push_back(cls.GetColorPoint(static_cast<int>(i)));
-    }
-    const auto constant = [](double lo, double hi, const UTL_Color& color) {
-        ColorPiece piece;
-        piece.lo = lo;
-        piece.hi = hi;
-        piece.red = static_cast<float>(color.GetRed());
-        piece.green = static_cast<float>(color.GetGreen());
-        piece.blue = static_cast<float>(color.GetBlue());
-        return piece;
-    };
-    const double inf = std::numeric_limits<double>::infinity();
-    const double front = points.front().m_fValue;
-    const double back = points.back().m_fValue;
-    const double afterBack = NextUp(back);  // p > back exactly when p >= afterBack
-    m_ColorPieces.push_back(constant(-inf, front, points.front().m_Color));
-    if (colorCount == 1) {
-        m_ColorPieces.push_back(constant(front, inf, points.front().m_Color));
-        m_NaNColor = constant(0, 0, points.front().m_Color);
-    } else {
-        double from = front;
-        for (std::size_t i = 1; i < points.size(); ++i) {
-            const VXR_VOLR_ColorPoint& left = points[i - 1];
-            const VXR_VOLR_ColorPoint& right = points[i];
-            const double length = static_cast<double>(right.m_fValue) - left.m_fValue;
-            if (length < kShortColorSegment) {
-                continue;
-            }
-            const double bound = right.m_fValue + kColorSegmentTolerance;
-            const double to = bound < afterBack ? bound : afterBack;
-            if (from < to) {
-                ColorPiece piece;
-                piece.lo = from;
-                piece.hi = to;
-                piece.blend = true;
-                piece.left = left.m_fValue;
-                piece.right = right.m_fValue;
-                piece.h = static_cast<float>(1.0 / length);
-                piece.leftRed = left.m_Color.GetRed();
-                piece.leftGreen = left.m_Color.GetGreen();
-                piece.leftBlue = left.m_Color.GetBlue();
-                piece.rightRed = right.m_Color.GetRed();
-                piece.rightGreen = right.m_Color.GetGreen();
-                piece.rightBlue = right.m_Color.GetBlue();
-                piece.inIntRange = BlendStaysInIntRange(piece);
-                m_ColorPieces.push_back(piece);
-            }
-            if (bound > from) {
-                from = bound;
-            }
-        }
-        if (from < afterBack) {
-            m_ColorPieces.push_back(constant(from, afterBack, UTL_Color()));
-        }
-        m_NaNColor = constant(0, 0, UTL_Color());
-    }
-    m_ColorPieces.push_back(
-        constant(front > afterBack ? front : afterBack, inf, points.back().m_Color));
-
-    // Opacity graph, the same way: below the first point its y, above the last
-    // its y, in between the first segment whose right x (plus the tolerance on
-    // the last segment) lies beyond the position; a segment shorter than
-    // kVerticalEdge answers its right y.
-    if (graph == nullptr) {
-        OpacityPiece zero;
-        zero.lo = -inf;
-        zero.hi = inf;
-        m_OpacityPieces.push_back(zero);
-        m_fNaNOpacity = 0.0f;
-    } else {
-        const unsigned int opCount = graph->GetOpPointCount();
-        std::vector<VXR_VOLR_OpacityPoint> ops;
-        ops.reserve(opCount);
-        for (unsigned int i = 0; i < opCount; ++i) {
-            ops.push_back(graph->GetOpacityPoint(static_cast<int>(i)));
-        }
-        const double maxOpacity = graph->GetMaxOpacity();
-        const auto flat = [](double lo, double hi, float value) {
-            OpacityPiece piece;
-            piece.lo = lo;
-            piece.hi = hi;
-            piece.constant = value;
-            return piece;
-        };
-        const double firstX = ops.front().m_fX;
-        const double lastX = ops.back().m_fX;
-        const double afterLast = NextUp(lastX);
-        const float firstY = static_cast<float>(ops.front().m_fY * maxOpacity);
-        const float lastY = static_cast<float>(ops.back().m_fY * maxOpacity);
-        m_OpacityPieces.push_back(flat(-inf, firstX, firstY));
-        if (opCount == 1) {
-            m_OpacityPieces.push_back(flat(firstX, inf, firstY));
-            m_fNaNOpacity = firstY;
-        } else {
-            double from = firstX;
-            for (std::size_t j = 1; j < ops.size(); ++j) {
-                const double tolerance = (j == ops.size() - 1) ? kLastOpacitySegmentTolerance : 0.0;
-                const VXR_VOLR_OpacityPoint& left = ops[j - 1];
-                const VXR_VOLR_OpacityPoint& right = ops[j];
-                const double bound = right.m_fX + tolerance;
-                const double to = bound < afterLast ? bound : afterLast;
-                if (from < to) {
-                    const double dx = static_cast<double>(right.m_fX) - left.m_fX;
-                    if (dx < kVerticalEdge) {
-                        m_OpacityPieces.push_back(
-                            flat(from, to, static_cast<float>(right.m_fY * maxOpacity)));
-                    } else {
-                        OpacityPiece piece;
-                        piece.lo = from;
-                        piece.hi = to;
-                        piece.linear = true;
-                        piece.leftX = left.m_fX;
-                        piece.leftY = left.m_fY;
-                        piece.dx = dx;
-                        piece.dy = static_cast<double>(right.m_fY) - left.m_fY;
-                        piece.constant = static_cast<float>(maxOpacity);  // the factor
-                        m_OpacityPieces.push_back(piece);
-                    }
-                }
-                if (bound > from) {
-                    from = bound;
-                }
-            }
-            if (from < afterLast) {
-                m_OpacityPieces.push_back(flat(from, afterLast, 0.0f));
-            }
-            m_fNaNOpacity = 0.0f;
-        }
-        m_OpacityPieces.push_back(flat(firstX > afterLast ? firstX : afterLast, inf, lastY));
-    }
-    m_bFast = true;
-    return true;
-}
-
-void ClassEvaluator::Evaluate(const float* positions, int count, float* red, float* green,
-                              float* blue, float* opacity) const {
-    if (!m_bFast) {
-        evaluate_generic(positions, count, red, green, blue, opacity);
-        return;
-    }
-    float at[kBlock];
-    windowed_positions(positions, count, at);
-    const bool ascending = AscendingKernel(at, count);
-    evaluate_colors(at, count, ascending, red, green, blue);
-    evaluate_opacities(at, count, ascending, opacity);
-}
-
-void ClassEvaluator::evaluate_generic(const float* positions, int count, float* red, float* green,
-                                      float* blue, float* opacity) const {
-    for (int j = 0; j < count; ++j) {
-        const UTL_Color color = m_pClass->GetColor(positions[j]);
-        opacity[j] = m_pClass->GetRelativeOpacity(positions[j]);
-        red[j] = static_cast<float>(color.GetRed());
-        green[j] = static_cast<float>(color.GetGreen());
-        blue[j] = static_cast<float>(color.GetBlue());
-    }
-}
-
-// The class's inverse window, rounded to float, then clamped to 0..1 (NaN stays).
-void ClassEvaluator::windowed_positions(const float* positions, int count, float* out) const {
-    if (m_dScale == 0.0) {
-        for (int j = 0; j < count; ++j) {
-            out[j] = m_pClass->CalcInverseWindowing(positions[j]);
-        }
-        ClampKernel(count, out);
-        return;
-    }
-    WindowKernel(positions, count, m_dCenter, m_dPivot, m_dScale, out);
-}
-
-// The end of the run of positions from j on that lie in [lo, hi). In an
-// ascending block the run is found by bisection, otherwise entry by entry.
-int RunEnd(const float* at, int j, int count, double lo, double hi, bool ascending) {
-    if (ascending) {
-        // at[j] is in the piece; find the first later position >= hi.
-        int first = j + 1;
-        int last = count;
-        while (first < last) {
-            const int middle = first + (last - first) / 2;
-            if (static_cast<double>(at[middle]) < hi) {
-                first = middle + 1;
-            } else {
-                last = middle;
-            }
-        }
-        return first;
-    }
-    int end = j + 1;
-    while (end < count && static_cast<double>(at[end]) >= lo && static_cast<double>(at[end]) < hi) {
-        ++end;
-    }
-    return end;
-}
-
-void ClassEvaluator::evaluate_colors(const float* at, int count, bool ascending, float* red,
-                                     float* green, float* blue) const {
-    const ColorPiece* pieces = m_ColorPieces.data();
-    const int pieceCount = static_cast<int>(m_ColorPieces.size());
-    int j = 0;
-    while (j < count) {
-        const double first = at[j];
-        const ColorPiece* piece = &m_NaNColor;
-        int end = j + 1;
-        if (first == first) {
-            for (int p = 0; p < pieceCount; ++p) {
-                if (first >= pieces[p].lo && first < pieces[p].hi) {
-                    piece = &pieces[p];
-                    break;
-                }
-            }
-            end = RunEnd(at, j, count, piece->lo, piece->hi, ascending);
-        } else {
-            while (end < count && at[end] != at[end]) {
-                ++end;
-            }
-        }
-        if (!piece->blend) {
-            FillKernel(end - j, piece->red, red + j);
-            FillKernel(end - j, piece->green, green + j);
-            FillKernel(end - j, piece->blue, blue + j);
-        } else {
-            BlendKernel(at + j, end - j, piece->left, piece->right, piece->h, piece->leftRed,
-                        piece->leftGreen, piece->leftBlue, piece->rightRed, piece->rightGreen,
-                        piece->rightBlue, piece->inIntRange, red + j, green + j, blue + j);
-        }
-        j = end;
-    }
-}
-
-void ClassEvaluator::evaluate_opacities(const float* at, int count, bool ascending,
-                                        float* opacity) const {
-    const OpacityPiece* pieces = m_OpacityPieces.data();
-    const int pieceCount = static_cast<int>(m_OpacityPieces.size());
-    int j = 0;
-    while (j < count) {
-        const double first = at[j];
-        const OpacityPiece* piece = nullptr;
-        if (first == first) {
-            for (int p = 0; p < pieceCount; ++p) {
-                if (first >= pieces[p].lo && first < pieces[p].hi) {
-                    piece = &pieces[p];
-                    break;
-                }
-            }
-        }
-        int end = j + 1;
-        if (piece == nullptr) {
-            while (end < count && at[end] != at[end]) {
-                ++end;
-            }
-            FillKernel(end - j, m_fNaNOpacity, opacity + j);
-        } else {
-            end = RunEnd(at, j, count, piece->lo, piece->hi, ascending);
-            if (!piece->linear) {
-                FillKernel(end - j, piece->constant, opacity + j);
-            } else {
-                LineKernel(at + j, end - j, piece->leftX, piece->leftY, piece->dx, piece->dy,
-                           piece->constant, opacity + j);
-            }
-        }
-        j = end;
-    }
-}
+#pragma GCC pop_options
 
 }  // namespace
 
@@ -1036,16 +550,13 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
         return;
     }
 
-    std::vector<ClassEvaluator> evaluators;
+    std::vector<VXR_VOLR_ColorClass::Evaluator> evaluators;
     try {
         evaluators.reserve(m_ColorClasses.entries());
         for (const VXR_VOLR_ColorClass* cls : m_ColorClasses) {
             if (cls->GetIsActive()) {
-                evaluators.emplace_back(cls);
+                evaluators.emplace_back(*cls);
             }
-        }
-        for (ClassEvaluator& evaluator : evaluators) {
-            evaluator.Prepare();
         }
     } catch (const std::bad_alloc&) {
         free_table();
@@ -1082,7 +593,8 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
     const float maxOpacityMember = m_fMaxOpacity;
 
     float position[kBlock];
-    float red[kBlock], green[kBlock], blue[kBlock], opacity[kBlock];
+    int red[kBlock], green[kBlock], blue[kBlock];
+    float opacity[kBlock];
     BlockSums sums;
 
     for (std::size_t base = 0; base < entries; base += kBlock) {
@@ -1098,7 +610,7 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
         for (int j = 0; j < count; ++j) {
             sums.allTransparent[j] = 1;
         }
-        for (const ClassEvaluator& evaluator : evaluators) {
+        for (const VXR_VOLR_ColorClass::Evaluator& evaluator : evaluators) {
             evaluator.Evaluate(position, count, red, green, blue, opacity);
             CombineKernel(count, red, green, blue, opacity, transparentBound, sums);
         }

@@ -2,17 +2,23 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 #include <map>
 #include <new>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <vector>
 
 #include "I18n/I18n_ConvertUtils.h"
 #include "UTL/UTL_Numeric.h"
+#include "volr/VXR_VOLR_BatchEvaluation.h"
 
 namespace {
+
+using vxr_volr_batch::ClampToUnit;
 
 // Tolerance of the last segment only, so that x exactly on the last point is
 // taken by it (single precision, widened to double for the comparison).
@@ -20,6 +26,49 @@ constexpr double kLastSegmentTolerance = static_cast<double>(1e-6f);
 // A segment shorter than this is a vertical edge and answers its right-hand y.
 // Double literal: the width of this constant is not fixed as single.
 constexpr double kVerticalEdge = 0.0001;
+
+// The arithmetic of one evaluation, shared by GetRelativeOpacity and the batch
+// evaluation so that the two cannot drift apart. Compiled with the batch
+// option and always inlined (see VXR_VOLR_BatchEvaluation.h).
+#pragma GCC push_options
+#pragma GCC optimize("no-trapping-math", "fp-contract=off")
+
+// How far segment (left, right) reaches: a position below this (as doubles) is
+// decided by it unless an earlier segment decided.
+[[gnu::always_inline]] inline double SegmentReach(float rightX, bool isLastSegment) {
+    return rightX + (isLastSegment ? kLastSegmentTolerance : 0.0);
+}
+
+[[gnu::always_inline]] inline double SegmentLength(float leftX, float rightX) {
+    return static_cast<double>(rightX) - leftX;
+}
+
+// A segment this short answers its right-hand y.
+[[gnu::always_inline]] inline bool IsVerticalEdge(double length) {
+    return length < kVerticalEdge;
+}
+
+// A point's y with the maximum opacity applied.
+[[gnu::always_inline]] inline float ScaledOpacity(float y, double maxOpacity) {
+    return static_cast<float>(y * maxOpacity);
+}
+
+// The straight segment from (leftX, leftY), dx wide and dy high, at x, with
+// the maximum opacity applied.
+[[gnu::always_inline]] inline float LinearOpacity(double x, double leftX, double leftY, double dx,
+                                                  double dy, double maxOpacity) {
+    const double y = leftY + (x - leftX) / dx * dy;
+    return static_cast<float>(y * maxOpacity);
+}
+
+VXR_VOLR_BATCH_KERNEL void LineKernel(const float* x, int count, double leftX, double leftY,
+                                      double dx, double dy, double maxOpacity, float* opacity) {
+    for (int k = 0; k < count; ++k) {
+        opacity[k] = LinearOpacity(x[k], leftX, leftY, dx, dy, maxOpacity);
+    }
+}
+
+#pragma GCC pop_options
 
 constexpr int kPositionPrecision = 10;
 constexpr int kOpacityPrecision = 3;
@@ -138,42 +187,188 @@ VXR_VOLR_TrapezeOpacityGraph::VXR_VOLR_TrapezeOpacityGraph(const CFG_ITreePtr& t
 }
 
 float VXR_VOLR_TrapezeOpacityGraph::GetRelativeOpacity(float x) const {
-    if (x > 1.0f) {
-        x = 1.0f;
-    } else if (x < 0.0f) {
-        x = 0.0f;
-    }
+    x = ClampToUnit(x);
     const VXR_VOLR_OpacityPoint& front = m_OpPoints[0];  // raises RWBoundsErr when empty
     const double maxOpacity = m_fMaxOpacity;
     const std::size_t count = m_OpPoints.entries();
     const VXR_VOLR_OpacityPoint* points = m_OpPoints.data();
     const VXR_VOLR_OpacityPoint& back = points[count - 1];
     if (x < front.m_fX) {
-        return static_cast<float>(front.m_fY * maxOpacity);
+        return ScaledOpacity(front.m_fY, maxOpacity);
     }
     if (x > back.m_fX) {
-        return static_cast<float>(back.m_fY * maxOpacity);
+        return ScaledOpacity(back.m_fY, maxOpacity);
     }
     if (count == 1) {
-        return static_cast<float>(front.m_fY * maxOpacity);
+        return ScaledOpacity(front.m_fY, maxOpacity);
     }
     const double value = x;
     for (std::size_t j = 1; j < count; ++j) {
-        const double tolerance = (j == count - 1) ? kLastSegmentTolerance : 0.0;
         const VXR_VOLR_OpacityPoint& left = points[j - 1];
         const VXR_VOLR_OpacityPoint& right = points[j];
-        if (value < right.m_fX + tolerance) {
-            const double dx = static_cast<double>(right.m_fX) - left.m_fX;
-            if (dx < kVerticalEdge) {
-                return static_cast<float>(right.m_fY * maxOpacity);
+        if (value < SegmentReach(right.m_fX, j == count - 1)) {
+            const double dx = SegmentLength(left.m_fX, right.m_fX);
+            if (IsVerticalEdge(dx)) {
+                return ScaledOpacity(right.m_fY, maxOpacity);
             }
-            const double y = left.m_fY + (value - left.m_fX) / dx *
-                                             (static_cast<double>(right.m_fY) - left.m_fY);
-            return static_cast<float>(y * maxOpacity);
+            return LinearOpacity(value, left.m_fX, left.m_fY, dx,
+                                 static_cast<double>(right.m_fY) - left.m_fY, maxOpacity);
         }
     }
     return 0.0f;  // only a NaN gets here
 }
+
+void VXR_VOLR_TrapezeOpacityGraph::EvaluateRange(const float* x, int count, float* opacity) const {
+    Evaluator(*this).Evaluate(x, count, opacity);
+}
+
+// --- batch evaluation ---------------------------------------------------------
+//
+// The pieces follow GetRelativeOpacity over the clamped position: below the
+// first point its y, above the last its y, in between the first segment whose
+// reach lies beyond the position; a vertical edge answers its right y. A
+// running maximum of the reaches keeps the pieces exact even for points out of
+// order (UpdateOpPoint does not re-sort).
+
+VXR_VOLR_TrapezeOpacityGraph::Evaluator::Evaluator(const VXR_VOLR_TrapezeOpacityGraph& graph)
+    : m_pGraph(&graph) {
+    if (typeid(graph) != typeid(VXR_VOLR_TrapezeOpacityGraph)) {
+        return;  // its GetRelativeOpacity may be another
+    }
+    const std::size_t count = graph.m_OpPoints.entries();
+    if (count == 0) {
+        return;  // the graph raises its bounds error: let it
+    }
+    const VXR_VOLR_OpacityPoint* points = graph.m_OpPoints.data();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!std::isfinite(points[i].m_fX)) {
+            return;  // the pieces split the line only between finite points
+        }
+    }
+    const double maxOpacity = graph.m_fMaxOpacity;
+    const auto flat = [](double lo, double hi, float value) {
+        Piece piece;
+        piece.lo = lo;
+        piece.hi = hi;
+        piece.constant = value;
+        return piece;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const VXR_VOLR_OpacityPoint& front = points[0];
+    const VXR_VOLR_OpacityPoint& back = points[count - 1];
+    const double firstX = front.m_fX;
+    const double afterLast = std::nextafter(static_cast<double>(back.m_fX), inf);  // p > back
+    const float firstY = ScaledOpacity(front.m_fY, maxOpacity);
+
+    m_Pieces.reserve(count + 3);
+    m_Pieces.push_back(flat(-inf, firstX, firstY));
+    if (count == 1) {
+        m_Pieces.push_back(flat(firstX, inf, firstY));
+        m_NaN = flat(0.0, 0.0, firstY);
+    } else {
+        double from = firstX;
+        for (std::size_t j = 1; j < count; ++j) {
+            const VXR_VOLR_OpacityPoint& left = points[j - 1];
+            const VXR_VOLR_OpacityPoint& right = points[j];
+            const double reach = SegmentReach(right.m_fX, j == count - 1);
+            const double to = reach < afterLast ? reach : afterLast;
+            if (from < to) {
+                const double dx = SegmentLength(left.m_fX, right.m_fX);
+                if (IsVerticalEdge(dx)) {
+                    m_Pieces.push_back(flat(from, to, ScaledOpacity(right.m_fY, maxOpacity)));
+                } else {
+                    Piece piece;
+                    piece.lo = from;
+                    piece.hi = to;
+                    piece.linear = true;
+                    piece.leftX = left.m_fX;
+                    piece.leftY = left.m_fY;
+                    piece.dx = dx;
+                    piece.dy = static_cast<double>(right.m_fY) - left.m_fY;
+                    piece.factor = maxOpacity;
+                    m_Pieces.push_back(piece);
+                }
+            }
+            if (reach > from) {
+                from = reach;
+            }
+        }
+        if (from < afterLast) {
+            m_Pieces.push_back(flat(from, afterLast, 0.0f));
+        }
+        m_NaN = flat(0.0, 0.0, 0.0f);
+    }
+    m_Pieces.push_back(
+        flat(firstX > afterLast ? firstX : afterLast, inf, ScaledOpacity(back.m_fY, maxOpacity)));
+    m_bPieces = true;
+}
+
+void VXR_VOLR_TrapezeOpacityGraph::Evaluator::Evaluate(const float* x, int count,
+                                                       float* opacity) const {
+    if (!m_bPieces) {
+        for (int j = 0; j < count; ++j) {
+            opacity[j] = m_pGraph->GetRelativeOpacity(x[j]);
+        }
+        return;
+    }
+    for (int base = 0; base < count; base += vxr_volr_batch::kBlock) {
+        const int n = count - base < vxr_volr_batch::kBlock ? count - base : vxr_volr_batch::kBlock;
+        evaluate_block(x + base, n, opacity + base);
+    }
+}
+
+void VXR_VOLR_TrapezeOpacityGraph::Evaluator::evaluate_block(const float* x, int count,
+                                                             float* opacity) const {
+    float at[vxr_volr_batch::kBlock];
+    vxr_volr_batch::ClampKernel(x, count, at);
+    const bool ascending = vxr_volr_batch::AscendingKernel(at, count);
+    vxr_volr_batch::ForEachRun(
+        at, count, ascending, m_Pieces, m_NaN, [&](const Piece& piece, int begin, int end) {
+            if (piece.linear) {
+                LineKernel(at + begin, end - begin, piece.leftX, piece.leftY, piece.dx, piece.dy,
+                           piece.factor, opacity + begin);
+            } else {
+                vxr_volr_batch::FillKernel(end - begin, piece.constant, opacity + begin);
+            }
+        });
+}
+
+// --- kernels shared with the colour class's batch evaluation ---------------------
+
+#pragma GCC push_options
+#pragma GCC optimize("no-trapping-math", "fp-contract=off")
+
+namespace vxr_volr_batch VXR_VOLR_BATCH_HIDDEN {
+
+void ClampKernel(const float* in, int count, float* out) {
+    for (int j = 0; j < count; ++j) {
+        out[j] = ClampToUnit(in[j]);
+    }
+}
+
+bool AscendingKernel(const float* at, int count) {
+    int descents = 0;
+    for (int j = 1; j < count; ++j) {
+        descents += (at[j] >= at[j - 1]) ? 0 : 1;
+    }
+    return descents == 0;
+}
+
+void FillKernel(int count, float value, float* out) {
+    for (int k = 0; k < count; ++k) {
+        out[k] = value;
+    }
+}
+
+void FillKernel(int count, int value, int* out) {
+    for (int k = 0; k < count; ++k) {
+        out[k] = value;
+    }
+}
+
+}  // namespace VXR_VOLR_BATCH_HIDDEN
+
+#pragma GCC pop_options
 
 void VXR_VOLR_TrapezeOpacityGraph::SetBPP(int bpp) {
     m_nBPP = bpp;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "CFG/CFG_ITree.h"
 #include "COM/COM_BStr.h"
 #include "RW/RWTValOrderedVector.h"
@@ -104,6 +106,10 @@ class VXR_VOLR_TrapezeOpacityGraph : public VXR_VOLR_OpacityGraphIfc {
     // right-hand y; a longer one interpolates linearly (in double, the result
     // rounded to float once). A NaN x answers 0 (with two or more points).
     float GetRelativeOpacity(float x) const override;
+    // opacity[j] = GetRelativeOpacity(x[j]) for j in 0..count-1, bit for bit,
+    // for positions in any order (NaN and infinities included); see Evaluator.
+    // Raises what GetRelativeOpacity raises (RWBoundsErr for an empty graph).
+    void EvaluateRange(const float* x, int count, float* opacity) const;
     // m_nBPP = bpp; m_nMaxPixelValue = 2^bpp - 1 (0 for bpp <= 0, INT_MAX from 31 on).
     void SetBPP(int bpp) override;
     VXR_VOLR_OpacityGraphIfc* Clone() const override;
@@ -121,6 +127,42 @@ class VXR_VOLR_TrapezeOpacityGraph : public VXR_VOLR_OpacityGraphIfc {
     void UpdateOpPoint(int i, const VXR_VOLR_OpacityPoint& point);
     void RemoveOpPoint(int i);
     void AddOpacityPoint(const VXR_VOLR_OpacityPoint& point);
+
+    // The graph prepared for evaluation at many positions: Evaluate answers
+    // exactly what the graph's GetRelativeOpacity answers at each position,
+    // bit for bit, but decides the branch of that evaluation once per run of
+    // positions instead of once per position. Preparing costs a pass over the
+    // points and one allocation; evaluating allocates nothing.
+    //
+    // The graph must outlive the evaluator and must not change while the
+    // evaluator is used. A graph of a derived type (which may override
+    // GetRelativeOpacity), an empty graph (which raises RWBoundsErr) and a graph
+    // with a non-finite x are evaluated through GetRelativeOpacity per position.
+    class Evaluator {
+      public:
+        explicit Evaluator(const VXR_VOLR_TrapezeOpacityGraph& graph);
+
+        // opacity[j] = graph.GetRelativeOpacity(x[j]) for j in 0..count-1.
+        void Evaluate(const float* x, int count, float* opacity) const;
+
+      private:
+        // Positions p with lo <= p < hi (as doubles, after the clamp to 0..1)
+        // take one branch of GetRelativeOpacity: a constant or a straight line.
+        struct Piece {
+            double lo = 0.0;
+            double hi = 0.0;
+            bool linear = false;
+            float constant = 0.0f;
+            double leftX = 0.0, leftY = 0.0, dx = 0.0, dy = 0.0, factor = 0.0;
+        };
+
+        void evaluate_block(const float* x, int count, float* opacity) const;
+
+        const VXR_VOLR_TrapezeOpacityGraph* m_pGraph;
+        bool m_bPieces = false;  // false: ask the graph position by position
+        std::vector<Piece> m_Pieces;
+        Piece m_NaN;  // what a NaN position answers
+    };
 
   protected:
     // Drops the inner points of every run of three or more points with exactly
