@@ -95,22 +95,19 @@ using vxr_volr_batch::ClampToUnit;
     return (rightComp * toLeft + toRight * leftComp) * h + kComponentRounding;
 }
 
-// w[j] = the inverse window of positions[j], at[j] the same clamped to 0..1.
+// at[j] = the inverse window of positions[j], clamped to 0..1.
 VXR_VOLR_BATCH_KERNEL void WindowKernel(const float* positions, int count, double center,
-                                        double pivot, double scale, float* w, float* at) {
+                                        double pivot, double scale, float* at) {
     if (scale == 1.0) {
         // offset / 1.0 is offset itself: the same value without a division.
         for (int j = 0; j < count; ++j) {
-            const float v = InverseWindow(WindowOffset(positions[j], center, pivot), 1.0, pivot);
-            w[j] = v;
-            at[j] = ClampToUnit(v);
+            at[j] =
+                ClampToUnit(InverseWindow(WindowOffset(positions[j], center, pivot), 1.0, pivot));
         }
         return;
     }
     for (int j = 0; j < count; ++j) {
-        const float v = InverseWindow(WindowOffset(positions[j], center, pivot), scale, pivot);
-        w[j] = v;
-        at[j] = ClampToUnit(v);
+        at[j] = ClampToUnit(InverseWindow(WindowOffset(positions[j], center, pivot), scale, pivot));
     }
 }
 
@@ -501,19 +498,19 @@ void VXR_VOLR_ColorClass::Evaluator::evaluate_block(const float* positions, int 
     if (count <= 0) {
         return;
     }
-    float w[vxr_volr_batch::kBlock];   // the inverse window, as the graph is asked
-    float at[vxr_volr_batch::kBlock];  // the same clamped, as the ramp is looked up
+    // The windowed positions clamped to 0..1, where the ramp (and the graph)
+    // are looked up.
+    float at[vxr_volr_batch::kBlock];
     if (m_dScale == 0.0) {
         for (int j = 0; j < count; ++j) {
-            w[j] = CollapsedInverseWindow(WindowOffset(positions[j], m_dCenter, m_dPivot));
-            at[j] = ClampToUnit(w[j]);
+            at[j] = ClampToUnit(window(positions[j]));
         }
     } else {
-        WindowKernel(positions, count, m_dCenter, m_dPivot, m_dScale, w, at);
+        WindowKernel(positions, count, m_dCenter, m_dPivot, m_dScale, at);
     }
+    const bool ascending = vxr_volr_batch::AscendingKernel(at, count);
 
     if (m_bRampPieces) {
-        const bool ascending = vxr_volr_batch::AscendingKernel(at, count);
         vxr_volr_batch::ForEachRun(
             at, count, ascending, m_Pieces, m_NaN, [&](const Piece& piece, int begin, int end) {
                 const int n = end - begin;
@@ -537,11 +534,29 @@ void VXR_VOLR_ColorClass::Evaluator::evaluate_block(const float* positions, int 
         }
     }
 
-    if (m_Graph.has_value()) {
-        m_Graph->Evaluate(w, count, opacity);
-    } else {
+    if (!m_Graph.has_value()) {
         vxr_volr_batch::FillKernel(count, 0.0f, opacity);
+    } else if (m_Graph->has_pieces()) {
+        // The graph clamps as the ramp does: the clamped positions answer the same.
+        m_Graph->evaluate_clamped(at, count, ascending, opacity);
+    } else {
+        // A graph that is asked position by position gets what the class would
+        // hand it: the windowed position, unclamped.
+        float w[vxr_volr_batch::kBlock];
+        for (int j = 0; j < count; ++j) {
+            w[j] = window(positions[j]);
+        }
+        m_Graph->Evaluate(w, count, opacity);
     }
+}
+
+// CalcInverseWindowing with the window read when the evaluator was made.
+float VXR_VOLR_ColorClass::Evaluator::window(float x) const {
+    const double offset = WindowOffset(x, m_dCenter, m_dPivot);
+    if (m_dScale == 0.0) {
+        return CollapsedInverseWindow(offset);
+    }
+    return InverseWindow(offset, m_dScale, m_dPivot);
 }
 
 // --- window -----------------------------------------------------------------------

@@ -181,6 +181,7 @@ class VXR_VOLR_ColorClass : public UTL_ChangeCounter {
         };
 
         void prepare_ramp();
+        float window(float x) const;
         void evaluate_block(const float* positions, int count, int* red, int* green, int* blue,
                             float* opacity) const;
 

@@ -311,17 +311,17 @@ void VXR_VOLR_TrapezeOpacityGraph::Evaluator::Evaluate(const float* x, int count
         }
         return;
     }
+    float at[vxr_volr_batch::kBlock];
     for (int base = 0; base < count; base += vxr_volr_batch::kBlock) {
         const int n = count - base < vxr_volr_batch::kBlock ? count - base : vxr_volr_batch::kBlock;
-        evaluate_block(x + base, n, opacity + base);
+        vxr_volr_batch::ClampKernel(x + base, n, at);
+        evaluate_clamped(at, n, vxr_volr_batch::AscendingKernel(at, n), opacity + base);
     }
 }
 
-void VXR_VOLR_TrapezeOpacityGraph::Evaluator::evaluate_block(const float* x, int count,
-                                                             float* opacity) const {
-    float at[vxr_volr_batch::kBlock];
-    vxr_volr_batch::ClampKernel(x, count, at);
-    const bool ascending = vxr_volr_batch::AscendingKernel(at, count);
+void VXR_VOLR_TrapezeOpacityGraph::Evaluator::evaluate_clamped(const float* at, int count,
+                                                               bool ascending,
+                                                               float* opacity) const {
     vxr_volr_batch::ForEachRun(
         at, count, ascending, m_Pieces, m_NaN, [&](const Piece& piece, int begin, int end) {
             if (piece.linear) {

@@ -156,7 +156,13 @@ class VXR_VOLR_TrapezeOpacityGraph : public VXR_VOLR_OpacityGraphIfc {
             double leftX = 0.0, leftY = 0.0, dx = 0.0, dy = 0.0, factor = 0.0;
         };
 
-        void evaluate_block(const float* x, int count, float* opacity) const;
+        // The colour class's evaluator has clamped the positions already and
+        // knows whether they ascend; it asks through evaluate_clamped when
+        // has_pieces (otherwise through Evaluate, with its unclamped ones).
+        friend class VXR_VOLR_ColorClass;
+        bool has_pieces() const { return m_bPieces; }
+        // at[] within 0..1 or NaN; ascending: at[] never decreases.
+        void evaluate_clamped(const float* at, int count, bool ascending, float* opacity) const;
 
         const VXR_VOLR_TrapezeOpacityGraph* m_pGraph;
         bool m_bPieces = false;  // false: ask the graph position by position
