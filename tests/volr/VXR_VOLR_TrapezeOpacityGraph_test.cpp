@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -475,4 +479,213 @@ TEST(VXR_VOLR_TrapezeOpacityGraph, NumbersBeyondFloatReadAsInfinityAndEvaluateSa
     EXPECT_EQ(PointsOf(graph), (std::vector<std::pair<float, float>>{{-inf, 0.5f}, {inf, inf}}));
     // (x - x0) / (x1 - x0) is inf / inf: NaN, never an integer conversion.
     EXPECT_TRUE(std::isnan(graph.GetRelativeOpacity(0.5f)));
+}
+
+// --- batch evaluation ------------------------------------------------------------------
+
+namespace {
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// The float nearest to d and its two neighbours: a position on a tolerance edge
+// and a hair to either side.
+void AddAround(std::vector<float>& positions, double d) {
+    const auto f = static_cast<float>(d);
+    positions.push_back(f);
+    positions.push_back(std::nextafter(f, -kInf));
+    positions.push_back(std::nextafter(f, kInf));
+}
+
+class GraphGenerator {
+  public:
+    explicit GraphGenerator(unsigned seed) : m_Rng(seed) {}
+
+    float Uniform(float lo, float hi) {
+        return lo + (hi - lo) * static_cast<float>(m_Rng() % 1000001u) / 1000000.0f;
+    }
+    int Int(int lo, int hi) {  // inclusive
+        return lo + static_cast<int>(m_Rng() % static_cast<unsigned>(hi - lo + 1));
+    }
+    bool Chance(int percent) { return Int(1, 100) <= percent; }
+
+    // Points that often sit a vertical-edge width (0.0001) apart, just below or
+    // just above it, or on one x; now and then a non-finite x or points out of
+    // order (UpdateOpPoint does not re-sort).
+    Graph Make() {
+        const float maxOpacity = Chance(60) ? 1.0f : Uniform(0.0f, 1.3f);
+        Graph graph(maxOpacity);
+        const int count = Int(1, 7);
+        float x = Uniform(-0.1f, 1.0f);
+        for (int i = 0; i < count; ++i) {
+            if (i > 0) {
+                switch (Int(0, 5)) {
+                    case 0:
+                        break;  // the same x: a vertical edge
+                    case 1:
+                        x = std::nextafter(static_cast<float>(x + 0.0001), -kInf);
+                        break;
+                    case 2:
+                        x = std::nextafter(static_cast<float>(x + 0.0001), kInf);
+                        break;
+                    default:
+                        x += Uniform(0.0f, 0.4f);
+                }
+            }
+            const float y = Chance(30) ? (Chance(50) ? 0.0f : 1.0f) : Uniform(0.0f, 1.0f);
+            graph.AddOpacityPoint(Point(x, y));
+        }
+        if (Chance(3)) {
+            graph.AddOpacityPoint(Point(Chance(50) ? kInf : -kInf, 0.5f));
+        }
+        if (count >= 3 && Chance(8)) {
+            graph.UpdateOpPoint(1, Point(Uniform(0.0f, 1.0f), 0.25f));
+        }
+        return graph;
+    }
+
+    // Positions on and beside every point and every segment's reach, the ends
+    // of 0..1, random ones, values outside 0..1 and non-finite ones.
+    std::vector<float> Positions(const Graph& graph) {
+        std::vector<float> positions = {0.0f, -0.0f, 1.0f, -0.5f, 2.0f, kInf, -kInf, kNaN, kNaN};
+        for (unsigned int i = 0; i < graph.GetOpPointCount(); ++i) {
+            const float x = graph.GetOpacityPoint(static_cast<int>(i)).m_fX;
+            AddAround(positions, x);
+            AddAround(positions, x + static_cast<double>(1e-6f));
+        }
+        for (int i = 0; i < 300; ++i) {
+            positions.push_back(Uniform(-0.05f, 1.05f));
+        }
+        return positions;
+    }
+
+    // The same positions ascending (NaN last), descending and shuffled.
+    std::vector<std::vector<float>> Orders(std::vector<float> positions) {
+        std::shuffle(positions.begin(), positions.end(), m_Rng);
+        std::vector<float> ascending = positions;
+        const auto numbers = std::partition(ascending.begin(), ascending.end(),
+                                            [](float p) { return !std::isnan(p); });
+        std::sort(ascending.begin(), numbers);
+        std::vector<float> descending(ascending.rbegin(), ascending.rend());
+        return {ascending, descending, positions};
+    }
+
+  private:
+    std::mt19937 m_Rng;
+};
+
+// The batch answers against GetRelativeOpacity, compared as bit patterns.
+testing::AssertionResult BatchMatchesScalar(const Graph& graph, const std::vector<float>& x) {
+    std::vector<float> batch(x.size(), -7.0f);
+    graph.EvaluateRange(x.data(), static_cast<int>(x.size()), batch.data());
+    const Graph::Evaluator evaluator(graph);
+    std::vector<float> prepared(x.size(), -7.0f);
+    evaluator.Evaluate(x.data(), static_cast<int>(x.size()), prepared.data());
+    for (std::size_t j = 0; j < x.size(); ++j) {
+        const float expected = graph.GetRelativeOpacity(x[j]);
+        if (std::bit_cast<std::uint32_t>(batch[j]) != std::bit_cast<std::uint32_t>(expected) ||
+            std::bit_cast<std::uint32_t>(prepared[j]) != std::bit_cast<std::uint32_t>(expected)) {
+            return testing::AssertionFailure()
+                   << "at x = " << x[j] << " (entry " << j << "): batch " << batch[j]
+                   << ", evaluator " << prepared[j] << ", GetRelativeOpacity " << expected;
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+std::string Describe(const Graph& graph) {
+    std::string text = "max " + std::to_string(graph.GetMaxOpacity()) + ":";
+    char point[64];
+    for (const auto& [x, y] : PointsOf(graph)) {
+        std::snprintf(point, sizeof point, " (%.9g, %.9g)", x, y);
+        text += point;
+    }
+    return text;
+}
+
+// A graph that answers through its own override, counting the calls.
+class CountingGraph : public Graph {
+  public:
+    float GetRelativeOpacity(float x) const override {
+        m_Asked.push_back(x);
+        return x * 2.0f;
+    }
+    mutable std::vector<float> m_Asked;
+};
+
+}  // namespace
+
+TEST(VXR_VOLR_TrapezeOpacityGraph, BatchEvaluationEqualsGetRelativeOpacityBitForBitInEveryOrder) {
+    GraphGenerator generate(20240611u);
+    for (int round = 0; round < 400; ++round) {
+        const Graph graph = generate.Make();
+        for (const std::vector<float>& x : generate.Orders(generate.Positions(graph))) {
+            ASSERT_TRUE(BatchMatchesScalar(graph, x))
+                << "round " << round << ", " << Describe(graph);
+        }
+    }
+}
+
+TEST(VXR_VOLR_TrapezeOpacityGraph, BatchEvaluationKeepsEveryEdgeCaseOfTheScalarOne) {
+    std::vector<Graph> graphs;
+    graphs.push_back(MakeGraph(Trapezoid()));
+    graphs.push_back(MakeGraph({{0.5f, 0.8f}}, 0.5f));                        // one point
+    graphs.push_back(MakeGraph({{0.0f, 0.0f}, {0.6f, 0.2f}, {0.6f, 1.0f}}));  // last edge vertical
+    graphs.push_back(MakeGraph({{0.0f, 0.0f}, {0.5f, 0.2f}, {0.50005f, 0.9f}, {1.0f, 0.9f}}));
+    graphs.push_back(MakeGraph({{0.3f, 0.3f}, {0.3f, 0.6f}, {0.3f, 0.9f}}));  // all on one x
+    graphs.push_back(MakeGraph({{0.2f, 0.1f}, {0.7f, 0.9f}}, 0.0f));
+    graphs.push_back(Graph(GraphNode({{"point01_x", "-1e300"},
+                                      {"point01_y", "0.5"},
+                                      {"point02_x", "1e300"},
+                                      {"point02_y", "1e300"},
+                                      {"max_opacity", "1"}})));
+    // Out of order after an update: the pieces must follow the scalar walk.
+    Graph shuffled = MakeGraph({{0.1f, 0.0f}, {0.4f, 1.0f}, {0.6f, 0.5f}, {0.9f, 0.2f}});
+    shuffled.UpdateOpPoint(1, Point(0.8f, 0.7f));
+    graphs.push_back(shuffled);
+
+    GraphGenerator generate(7u);
+    for (const Graph& graph : graphs) {
+        const std::vector<float> positions = generate.Positions(graph);
+        for (const std::vector<float>& x : generate.Orders(positions)) {
+            EXPECT_TRUE(BatchMatchesScalar(graph, x)) << Describe(graph);
+        }
+    }
+}
+
+TEST(VXR_VOLR_TrapezeOpacityGraph,
+     BatchEvaluationOfAnEmptyGraphRaisesTheBoundsErrorAndOfNothingNot) {
+    const Graph graph;
+    const float x[] = {0.5f, 0.25f};
+    float opacity[2] = {};
+    try {
+        graph.EvaluateRange(x, 2, opacity);
+        FAIL();
+    } catch (const RWBoundsErr& error) {
+        EXPECT_STREQ(error.what(), "Index (0) out of range [0->0)");
+    }
+    graph.EvaluateRange(x, 0, opacity);  // no position, no evaluation
+}
+
+TEST(VXR_VOLR_TrapezeOpacityGraph, BatchEvaluationAsksADerivedGraphPositionByPosition) {
+    CountingGraph graph;
+    const std::vector<float> x = {0.75f, 0.25f, kNaN, 3.0f};
+    std::vector<float> opacity(x.size());
+    graph.EvaluateRange(x.data(), static_cast<int>(x.size()), opacity.data());
+    ASSERT_EQ(graph.m_Asked.size(), x.size());
+    EXPECT_EQ(graph.m_Asked[0], 0.75f);
+    EXPECT_EQ(graph.m_Asked[3], 3.0f) << "the override gets the position unclamped";
+    EXPECT_EQ(opacity[1], 0.5f);
+    EXPECT_TRUE(std::isnan(opacity[2]));
+}
+
+TEST(VXR_VOLR_TrapezeOpacityGraph, PreparedEvaluatorCoversLongRunsBlockByBlock) {
+    const Graph graph = MakeGraph({{0.1f, 0.0f}, {0.3f, 1.0f}, {0.5f, 0.4f}, {0.9f, 0.9f}}, 0.8f);
+    std::vector<float> x(5000);
+    for (std::size_t j = 0; j < x.size(); ++j) {
+        x[j] = static_cast<float>(j) / 4999.0f;
+    }
+    EXPECT_TRUE(BatchMatchesScalar(graph, x));
+    std::reverse(x.begin(), x.end());
+    EXPECT_TRUE(BatchMatchesScalar(graph, x));
 }
