@@ -1,15 +1,23 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <limits>
+#include <memory>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "CFG/CFG_ITree.h"
 #include "RW/RW_Errors.h"
+#include "UTL/UTL_Numeric.h"
 #include "support/LogExpectations.h"
+#include "volr/VXR_VOLR_BatchEvaluation.h"
 #include "volr/VXR_VOLR_ColorClass.h"
 
 namespace {
@@ -801,4 +809,368 @@ TEST(VXR_VOLR_ColorClass, ExtremeChannelsAndNonFiniteValuesNeverOverflowAConvers
     const float inf = std::numeric_limits<float>::infinity();
     AddColors(infinite, {{-inf, kRed}, {inf, kWhite}});
     EXPECT_EQ(infinite.GetColor(0.5f), UTL_Color());
+}
+
+// --- batch evaluation ------------------------------------------------------------------
+
+namespace {
+
+constexpr float kInf = std::numeric_limits<float>::infinity();
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// The float nearest to d and its two neighbours: a value on a tolerance edge and
+// a hair to either side.
+void AddAround(std::vector<float>& values, double d) {
+    const auto f = static_cast<float>(d);
+    values.push_back(f);
+    values.push_back(std::nextafter(f, -kInf));
+    values.push_back(std::nextafter(f, kInf));
+}
+
+class ClassGenerator {
+  public:
+    explicit ClassGenerator(unsigned seed) : m_Rng(seed) {}
+
+    float Uniform(float lo, float hi) {
+        return lo + (hi - lo) * static_cast<float>(m_Rng() % 1000001u) / 1000000.0f;
+    }
+    int Int(int lo, int hi) {  // inclusive
+        return lo + static_cast<int>(m_Rng() % static_cast<unsigned>(hi - lo + 1));
+    }
+    bool Chance(int percent) { return Int(1, 100) <= percent; }
+
+    int Channel() {
+        if (Chance(4)) {
+            const int odd[] = {INT_MIN, -70000, -1, 256, 300, 1 << 24, INT_MAX};
+            return odd[Int(0, 6)];
+        }
+        return Chance(20) ? (Chance(50) ? 0 : 255) : Int(0, 255);
+    }
+
+    // Ramps whose segments often sit exactly at, just below or just above the
+    // short-segment length (1e-5f), on one value, or far apart; graphs with
+    // vertical edges; windows of every kind, the collapsed one (width -1) and
+    // points left out of order by baking a negative scale.
+    std::unique_ptr<Class> Make(std::string& description) {
+        Graph* graph = nullptr;
+        if (!Chance(10)) {
+            graph = new Graph(Chance(70) ? 1.0f : Uniform(0.0f, 1.3f));
+            const int points = Int(1, 5);
+            float x = Uniform(-0.1f, 0.9f);
+            for (int i = 0; i < points; ++i) {
+                x += (i == 0 || Chance(20)) ? 0.0f : Uniform(0.0f, 0.4f);
+                graph->AddOpacityPoint(OPoint(x, Chance(30) ? 1.0f : Uniform(0.0f, 1.0f)));
+            }
+        }
+        auto cls = std::make_unique<Class>("generated", graph);
+        const int colors = Int(1, 7);
+        float value = Uniform(-0.1f, 0.9f);
+        for (int i = 0; i < colors; ++i) {
+            if (i > 0) {
+                const double shortSegment = static_cast<double>(1e-5f);
+                switch (Int(0, 6)) {
+                    case 0:
+                        break;  // on the same value
+                    case 1:
+                        value = std::nextafter(static_cast<float>(value + shortSegment), -kInf);
+                        break;
+                    case 2:
+                        value = std::nextafter(static_cast<float>(value + shortSegment), kInf);
+                        break;
+                    case 3:
+                        value += 2e-6f;
+                        break;
+                    default:
+                        value += Uniform(0.0f, 0.4f);
+                }
+            }
+            cls->AddColorPoint(CPoint(value, UTL_Color(Channel(), Channel(), Channel())));
+        }
+        if (Chance(3)) {
+            cls->AddColorPoint(CPoint(Chance(50) ? kInf : -kInf, kRed));
+            description += " infinite point";
+        }
+        if (Chance(50)) {
+            cls->SetCenter(Uniform(-0.6f, 0.6f));
+            cls->SetWidth(Uniform(-0.9f, 1.0f));
+            description += " window";
+        }
+        if (Chance(8)) {
+            cls->AddWidth(-3.0f);  // width -1: the window collapses onto one position
+            description += " collapsed";
+        }
+        if (Chance(5)) {
+            cls->SetWidth(-1.5f);
+            cls->ApplyWindowing();
+            description += " reversed";
+        }
+        if (graph == nullptr) {
+            description += " no graph";
+        }
+        return cls;
+    }
+
+    // Positions on and beside every colour point, every segment's reach and
+    // every opacity point, each seen through the window; random ones; the
+    // collapsed window's own position; values outside 0..1 and non-finite ones.
+    std::vector<float> Positions(const Class& cls) {
+        std::vector<float> x = {0.0f, -0.0f, 1.0f, -0.5f, 2.0f, kInf, -kInf, kNaN, kNaN};
+        std::vector<float> edges;
+        for (const float v : Values(cls)) {
+            AddAround(edges, v);
+            AddAround(edges, v + static_cast<double>(1e-6f));
+        }
+        if (const Graph* graph = cls.GetOpacityGraph()) {
+            for (const auto& [gx, gy] : GraphPoints(*graph)) {
+                AddAround(edges, gx);
+                AddAround(edges, gx + static_cast<double>(1e-6f));
+            }
+        }
+        for (const float edge : edges) {
+            x.push_back(edge);
+            AddAround(x, cls.CalcWindowing(edge));
+        }
+        AddAround(x, static_cast<double>(cls.GetPivot()) + cls.GetCenter());
+        for (int i = 0; i < 300; ++i) {
+            x.push_back(Uniform(-0.2f, 1.2f));
+        }
+        return x;
+    }
+
+    // The same positions ascending (NaN last), descending and shuffled.
+    std::vector<std::vector<float>> Orders(std::vector<float> x) {
+        std::shuffle(x.begin(), x.end(), m_Rng);
+        std::vector<float> ascending = x;
+        const auto numbers = std::partition(ascending.begin(), ascending.end(),
+                                            [](float p) { return !std::isnan(p); });
+        std::sort(ascending.begin(), numbers);
+        std::vector<float> descending(ascending.rbegin(), ascending.rend());
+        return {ascending, descending, x};
+    }
+
+  private:
+    std::mt19937 m_Rng;
+};
+
+struct Batch {
+    std::vector<int> red, green, blue;
+    std::vector<float> opacity;
+    explicit Batch(std::size_t n) : red(n, -7), green(n, -7), blue(n, -7), opacity(n, -7.0f) {}
+};
+
+// The batch answers (through EvaluateRange and a kept evaluator) against
+// GetColor and GetRelativeOpacity; opacities compared as bit patterns.
+testing::AssertionResult BatchMatchesScalar(const Class& cls, const std::vector<float>& x) {
+    const int count = static_cast<int>(x.size());
+    Batch once(x.size());
+    cls.EvaluateRange(x.data(), count, once.red.data(), once.green.data(), once.blue.data(),
+                      once.opacity.data());
+    const Class::Evaluator evaluator(cls);
+    Batch kept(x.size());
+    evaluator.Evaluate(x.data(), count, kept.red.data(), kept.green.data(), kept.blue.data(),
+                       kept.opacity.data());
+    for (std::size_t j = 0; j < x.size(); ++j) {
+        const UTL_Color color = cls.GetColor(x[j]);
+        const float opacity = cls.GetRelativeOpacity(x[j]);
+        for (const Batch* batch : {&once, &kept}) {
+            if (UTL_Color(batch->red[j], batch->green[j], batch->blue[j]) != color ||
+                std::bit_cast<std::uint32_t>(batch->opacity[j]) !=
+                    std::bit_cast<std::uint32_t>(opacity)) {
+                return testing::AssertionFailure()
+                       << (batch == &once ? "EvaluateRange" : "Evaluator") << " at x = " << x[j]
+                       << " (entry " << j << "): (" << batch->red[j] << ", " << batch->green[j]
+                       << ", " << batch->blue[j] << ") opacity " << batch->opacity[j]
+                       << "; GetColor (" << color.GetRed() << ", " << color.GetGreen() << ", "
+                       << color.GetBlue() << "), GetRelativeOpacity " << opacity;
+            }
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+std::string Describe(const Class& cls) {
+    std::string text;
+    char part[96];
+    std::snprintf(part, sizeof part, "centre %.9g width %.9g pivot %.9g; colours", cls.GetCenter(),
+                  cls.GetWidth(), cls.GetPivot());
+    text += part;
+    for (unsigned int i = 0; i < cls.GetColorPointCount(); ++i) {
+        const CPoint p = cls.GetColorPoint(static_cast<int>(i));
+        std::snprintf(part, sizeof part, " %.9g:(%d,%d,%d)", p.m_fValue, p.m_Color.GetRed(),
+                      p.m_Color.GetGreen(), p.m_Color.GetBlue());
+        text += part;
+    }
+    if (const Graph* graph = cls.GetOpacityGraph()) {
+        std::snprintf(part, sizeof part, "; graph max %.9g", graph->GetMaxOpacity());
+        text += part;
+        for (const auto& [x, y] : GraphPoints(*graph)) {
+            std::snprintf(part, sizeof part, " (%.9g, %.9g)", x, y);
+            text += part;
+        }
+    }
+    return text;
+}
+
+// A class that answers through its own overrides and records the calls.
+class TracingClass : public Class {
+  public:
+    TracingClass() : Class("tracing", nullptr) {}
+    UTL_Color GetColor(float x) const override {
+        m_Calls.push_back("color " + std::to_string(x));
+        return UTL_Color(static_cast<int>(x * 100.0f), 1, 2);
+    }
+    float GetRelativeOpacity(float x) const override {
+        m_Calls.push_back("opacity " + std::to_string(x));
+        return x / 2.0f;
+    }
+    mutable std::vector<std::string> m_Calls;
+};
+
+}  // namespace
+
+TEST(VXR_VOLR_ColorClass, BatchEvaluationEqualsGetColorAndGetRelativeOpacityBitForBitInEveryOrder) {
+    ClassGenerator generate(20240612u);
+    for (int round = 0; round < 400; ++round) {
+        std::string description;
+        const std::unique_ptr<Class> cls = generate.Make(description);
+        for (const std::vector<float>& x : generate.Orders(generate.Positions(*cls))) {
+            ASSERT_TRUE(BatchMatchesScalar(*cls, x))
+                << "round " << round << ":" << description << "; " << Describe(*cls);
+        }
+    }
+}
+
+TEST(VXR_VOLR_ColorClass, BatchEvaluationKeepsEveryEdgeCaseOfTheScalarOne) {
+    std::vector<std::unique_ptr<Class>> classes;
+    const auto add = [&](Graph* graph, const std::vector<std::pair<float, UTL_Color>>& points) {
+        classes.push_back(std::make_unique<Class>("c", graph));
+        AddColors(*classes.back(), points);
+        return classes.back().get();
+    };
+    // Every segment reaches 1e-6 beyond its end; a short one is skipped.
+    add(NewGraph({{0.2f, 0.0f}, {0.6f, 1.0f}}),
+        {{0.0f, kBlack}, {0.5f, UTL_Color(250, 250, 250)}, {0.5f + 2e-5f, kBlack}, {1.0f, kRed}});
+    add(nullptr, {{0.0f, kRed}, {0.5f, kBlack}, {0.500005f, kWhite}, {1.0f, kWhite}});
+    // Inside a short last segment, and all points on one value: the default colour.
+    add(nullptr, {{0.0f, kRed}, {0.5f, kRed}, {0.500005f, kWhite}});
+    add(NewGraph({{0.5f, 0.5f}}), {{0.5f, kRed}, {0.5f, kWhite}});
+    // One point, with the collapsed window: its colour even at the NaN position.
+    Class* single = add(NewGraph({{0.2f, 0.0f}, {0.6f, 1.0f}}), {{0.5f, kRed}});
+    single->AddWidth(-1.0f);
+    // A ramp with the collapsed window.
+    Class* collapsed =
+        add(NewGraph({{0.2f, 0.0f}, {0.6f, 1.0f}}), {{0.0f, kBlack}, {0.5f, kRed}, {1.0f, kWhite}});
+    collapsed->AddWidth(-1.0f);
+    // Points left out of order by baking a negative scale.
+    Class* reversed = add(NewGraph({{0.1f, 0.0f}, {0.4f, 1.0f}, {0.9f, 0.3f}}),
+                          {{0.1f, kRed}, {0.3f, kBlack}, {0.8f, kWhite}});
+    reversed->SetWidth(-1.5f);
+    reversed->ApplyWindowing();
+    // Extreme channels and infinite points.
+    add(nullptr, {{0.0f, UTL_Color(INT_MAX, INT_MIN, INT_MAX)},
+                  {0.3f, UTL_Color(INT_MAX, INT_MIN, INT_MAX)},
+                  {0.7f, UTL_Color(INT_MIN, INT_MAX, 0)}});
+    add(NewGraph({{0.5f, 1.0f}}), {{-kInf, kRed}, {kInf, kWhite}});
+    // A window shifted and stretched.
+    Class* windowed = add(NewGraph({{0.2f, 0.0f}, {0.3f, 0.9f}, {0.6f, 0.1f}}, 0.7f),
+                          {{0.1f, kRed}, {0.35f, UTL_Color(10, 200, 30)}, {0.9f, kWhite}});
+    windowed->SetCenter(0.15f);
+    windowed->SetWidth(0.45f);
+
+    ClassGenerator generate(11u);
+    for (const std::unique_ptr<Class>& cls : classes) {
+        for (const std::vector<float>& x : generate.Orders(generate.Positions(*cls))) {
+            EXPECT_TRUE(BatchMatchesScalar(*cls, x)) << Describe(*cls);
+        }
+    }
+}
+
+TEST(VXR_VOLR_ColorClass, BatchEvaluationRaisesWhatTheScalarOneRaises) {
+    const float x[] = {0.5f, 0.25f};
+    int red[2], green[2], blue[2];
+    float opacity[2];
+    const Class noPoints("c", NewGraph({{0.5f, 1.0f}}));
+    try {
+        noPoints.EvaluateRange(x, 2, red, green, blue, opacity);
+        FAIL();
+    } catch (const RWBoundsErr& error) {
+        EXPECT_STREQ(error.what(), "Index (0) out of range [0->0)");
+    }
+    Class emptyGraph("c", new Graph);
+    AddColors(emptyGraph, {{0.0f, kRed}});
+    EXPECT_THROW(emptyGraph.EvaluateRange(x, 2, red, green, blue, opacity), RWBoundsErr);
+    EXPECT_THROW(emptyGraph.GetRelativeOpacity(0.5f), RWBoundsErr);
+    // No position, no evaluation, nothing raised.
+    noPoints.EvaluateRange(x, 0, red, green, blue, opacity);
+    emptyGraph.EvaluateRange(x, 0, red, green, blue, opacity);
+}
+
+TEST(VXR_VOLR_ColorClass, BatchEvaluationOfADerivedClassCallsItsOverridesPositionByPosition) {
+    const TracingClass cls;
+    const float x[] = {0.5f, 0.25f};
+    int red[2], green[2], blue[2];
+    float opacity[2];
+    cls.EvaluateRange(x, 2, red, green, blue, opacity);
+    EXPECT_EQ(cls.m_Calls, (std::vector<std::string>{"color 0.500000", "opacity 0.500000",
+                                                     "color 0.250000", "opacity 0.250000"}));
+    EXPECT_EQ(red[0], 50);
+    EXPECT_EQ(green[1], 1);
+    EXPECT_EQ(blue[1], 2);
+    EXPECT_EQ(opacity[1], 0.125f);
+}
+
+TEST(VXR_VOLR_ColorClass, BatchEvaluationAsksADerivedGraphWithTheUnclampedWindowedPosition) {
+    // A graph that answers through its own override: the class hands it the
+    // windowed position, which may lie outside 0..1.
+    class EchoGraph : public Graph {
+      public:
+        float GetRelativeOpacity(float x) const override { return x; }
+    };
+    Class cls("c", new EchoGraph);
+    AddColors(cls, {{0.0f, kBlack}, {1.0f, kWhite}});
+    cls.SetCenter(0.5f);
+    const std::vector<float> x = {0.0f, 0.25f, 2.0f, kNaN};
+    EXPECT_TRUE(BatchMatchesScalar(cls, x));
+    float opacity[4];
+    int red[4], green[4], blue[4];
+    cls.EvaluateRange(x.data(), 4, red, green, blue, opacity);
+    EXPECT_EQ(opacity[0], -0.5f);
+    EXPECT_EQ(opacity[2], 1.5f);
+}
+
+TEST(VXR_VOLR_ColorClass, KeptEvaluatorCoversLongRunsBlockByBlock) {
+    Class cls("c", NewGraph({{0.1f, 0.0f}, {0.3f, 1.0f}, {0.5f, 0.4f}, {0.9f, 0.9f}}, 0.8f));
+    AddColors(cls, {{0.05f, kRed}, {0.4f, UTL_Color(0, 128, 255)}, {0.95f, kWhite}});
+    cls.SetCenter(-0.1f);
+    cls.SetWidth(0.3f);
+    std::vector<float> x(5000);
+    for (std::size_t j = 0; j < x.size(); ++j) {
+        x[j] = static_cast<float>(j) / 4999.0f;
+    }
+    EXPECT_TRUE(BatchMatchesScalar(cls, x));
+    std::reverse(x.begin(), x.end());
+    EXPECT_TRUE(BatchMatchesScalar(cls, x));
+}
+
+TEST(VXR_VOLR_ColorClass, BatchTruncationAgreesWithTheScalarConversionAtEveryEdge) {
+    const double values[] = {0.0,
+                             -0.0,
+                             0.49,
+                             -0.99,
+                             255.99,
+                             2147483646.9,
+                             2147483647.0,
+                             2147483647.5,
+                             2147483648.0,
+                             -2147483648.0,
+                             -2147483648.9,
+                             -2147483649.0,
+                             1e300,
+                             -1e300,
+                             std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::quiet_NaN()};
+    for (const double value : values) {
+        EXPECT_EQ(vxr_volr_batch::TruncToIntSelect(value), UTL_TruncToInt(value)) << value;
+    }
 }
