@@ -3,9 +3,10 @@
 // the tests (same protocols, same run), and the two are checked to agree bit
 // for bit before anything is timed.
 //
-// Arguments of every benchmark: bits (12 unsigned or 16 signed), the number of
-// active classes (each with 6 colour points and 6 opacity points), and whether
-// every class has a window.
+// Arguments of the table benchmarks: bits (12 unsigned or 16 signed), the
+// number of active classes (each with 6 colour points and 6 opacity points),
+// and whether every class has a window. The class benchmarks set apart what
+// one class's batch evaluation costs against asking it position by position.
 
 #include <benchmark/benchmark.h>
 
@@ -109,9 +110,70 @@ void Arguments(benchmark::internal::Benchmark* b) {
     b->Unit(benchmark::kMillisecond);
 }
 
+// One class over the positions of a 16-bit table: the class's kept evaluator
+// against GetColor and GetRelativeOpacity per position (argument: windowed).
+std::vector<float> TablePositions() {
+    std::vector<float> positions(std::size_t{1} << 16);
+    for (std::size_t k = 0; k < positions.size(); ++k) {
+        positions[k] = static_cast<float>(k) / 65535.0f;
+    }
+    return positions;
+}
+
+struct ClassOutput {
+    explicit ClassOutput(std::size_t n) : red(n), green(n), blue(n), opacity(n) {}
+    std::vector<int> red, green, blue;
+    std::vector<float> opacity;
+};
+
+void BM_ClassEvaluator(benchmark::State& state) {
+    auto protocol = MakeProtocol(16, 1, state.range(0) != 0);
+    const VXR_VOLR_ColorClass& cls = *protocol->GetClass(0);
+    const std::vector<float> positions = TablePositions();
+    const int count = static_cast<int>(positions.size());
+    ClassOutput out(positions.size());
+    for (auto _ : state) {
+        const VXR_VOLR_ColorClass::Evaluator evaluator(cls);
+        evaluator.Evaluate(positions.data(), count, out.red.data(), out.green.data(),
+                           out.blue.data(), out.opacity.data());
+        benchmark::DoNotOptimize(out.opacity.data());
+        benchmark::ClobberMemory();
+    }
+    for (std::size_t k = 0; k < positions.size(); ++k) {
+        const UTL_Color color = cls.GetColor(positions[k]);
+        if (color != UTL_Color(out.red[k], out.green[k], out.blue[k]) ||
+            cls.GetRelativeOpacity(positions[k]) != out.opacity[k]) {
+            state.SkipWithError("the evaluator differs from the class's own answers");
+            return;
+        }
+    }
+    state.SetLabel(state.range(0) != 0 ? "65536 positions, windowed" : "65536 positions");
+}
+
+void BM_ClassPerPosition(benchmark::State& state) {
+    auto protocol = MakeProtocol(16, 1, state.range(0) != 0);
+    const VXR_VOLR_ColorClass& cls = *protocol->GetClass(0);
+    const std::vector<float> positions = TablePositions();
+    ClassOutput out(positions.size());
+    for (auto _ : state) {
+        for (std::size_t k = 0; k < positions.size(); ++k) {
+            const UTL_Color color = cls.GetColor(positions[k]);
+            out.red[k] = color.GetRed();
+            out.green[k] = color.GetGreen();
+            out.blue[k] = color.GetBlue();
+            out.opacity[k] = cls.GetRelativeOpacity(positions[k]);
+        }
+        benchmark::DoNotOptimize(out.opacity.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(state.range(0) != 0 ? "65536 positions, windowed" : "65536 positions");
+}
+
 }  // namespace
 
 BENCHMARK(BM_ColorTable)->Apply(Arguments);
 BENCHMARK(BM_LiteralColorTable)->Apply(Arguments);
+BENCHMARK(BM_ClassEvaluator)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClassPerPosition)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
