@@ -160,6 +160,7 @@ class VXR_VOLR_ColorClass : public UTL_ChangeCounter {
         // Raises std::bad_alloc when memory runs out.
         explicit Evaluator(const VXR_VOLR_ColorClass& cls);
 
+        // See EvaluateRange; a count of 0 or less evaluates (and raises) nothing.
         void Evaluate(const float* positions, int count, int* red, int* green, int* blue,
                       float* opacity) const;
 

@@ -140,9 +140,11 @@ class VXR_VOLR_TrapezeOpacityGraph : public VXR_VOLR_OpacityGraphIfc {
     // with a non-finite x are evaluated through GetRelativeOpacity per position.
     class Evaluator {
       public:
+        // Raises std::bad_alloc when memory runs out.
         explicit Evaluator(const VXR_VOLR_TrapezeOpacityGraph& graph);
 
-        // opacity[j] = graph.GetRelativeOpacity(x[j]) for j in 0..count-1.
+        // opacity[j] = graph.GetRelativeOpacity(x[j]) for j in 0..count-1;
+        // a count of 0 or less evaluates (and raises) nothing.
         void Evaluate(const float* x, int count, float* opacity) const;
 
       private:
