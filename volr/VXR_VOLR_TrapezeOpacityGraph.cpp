@@ -43,6 +43,10 @@ constexpr double kVerticalEdge = 0.0001;
     return static_cast<double>(rightX) - leftX;
 }
 
+[[gnu::always_inline]] inline double SegmentRise(float leftY, float rightY) {
+    return static_cast<double>(rightY) - leftY;
+}
+
 // A segment this short answers its right-hand y.
 [[gnu::always_inline]] inline bool IsVerticalEdge(double length) {
     return length < kVerticalEdge;
@@ -212,7 +216,7 @@ float VXR_VOLR_TrapezeOpacityGraph::GetRelativeOpacity(float x) const {
                 return ScaledOpacity(right.m_fY, maxOpacity);
             }
             return LinearOpacity(value, left.m_fX, left.m_fY, dx,
-                                 static_cast<double>(right.m_fY) - left.m_fY, maxOpacity);
+                                 SegmentRise(left.m_fY, right.m_fY), maxOpacity);
         }
     }
     return 0.0f;  // only a NaN gets here
@@ -284,7 +288,7 @@ VXR_VOLR_TrapezeOpacityGraph::Evaluator::Evaluator(const VXR_VOLR_TrapezeOpacity
                     piece.leftX = left.m_fX;
                     piece.leftY = left.m_fY;
                     piece.dx = dx;
-                    piece.dy = static_cast<double>(right.m_fY) - left.m_fY;
+                    piece.dy = SegmentRise(left.m_fY, right.m_fY);
                     piece.factor = maxOpacity;
                     m_Pieces.push_back(piece);
                 }
