@@ -30,7 +30,9 @@ int RWCollectable::compareTo(const RWCollectable* other) const {
 }
 
 unsigned RWCollectable::hash() const {
-    const auto address = reinterpret_cast<std::uintptr_t>(this);
+    // Widened first: where addresses are 32 bits wide a shift by 32 would be
+    // undefined, and the high half is then simply 0.
+    const auto address = static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(this));
     return static_cast<unsigned>(address ^ (address >> 32));
 }
 
