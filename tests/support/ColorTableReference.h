@@ -45,7 +45,7 @@ inline std::vector<std::uint32_t> LiteralColorTable(const VXR_VOLR_ColorProtocol
         }
     }
     if (activeCount == 0) {
-        return table;  // "with no active class at all every entry is 0"
+        return table;  // nothing to blend: every entry stays transparent black
     }
 
     const int start = protocol.GetStartRange();
