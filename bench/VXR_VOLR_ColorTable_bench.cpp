@@ -20,34 +20,10 @@
 
 namespace {
 
+// 12-bit data unsigned with intercept -1024, 16-bit data signed.
 std::unique_ptr<VXR_VOLR_ColorProtocol> MakeProtocol(int bits, int classes, bool windowed) {
-    auto protocol = std::make_unique<VXR_VOLR_ColorProtocol>(_bstr_t("bench"), 0.9f);
-    protocol->SetSigned(bits == 16);
-    protocol->SetBPP(bits);
-    protocol->SetRescaleIntercept(bits == 16 ? 0 : -1024);
-    for (int c = 0; c < classes; ++c) {
-        // Classes spread over the range and overlapping their neighbours.
-        const float at = 0.11f * static_cast<float>(c);
-        protocol->AddColorClass(vxrp_test::MakeClass("class",
-                                                     {{at, 10 * c, 0, 0},
-                                                      {at + 0.05f, 200, 30 * c, 0},
-                                                      {at + 0.1f, 255, 255, 40},
-                                                      {at + 0.15f, 0, 255, 90},
-                                                      {at + 0.3f, 90, 10, 255},
-                                                      {at + 0.5f, 9, 9, 9}},
-                                                     {{at, 0.0f},
-                                                      {at + 0.02f, 0.3f},
-                                                      {at + 0.1f, 0.9f},
-                                                      {at + 0.2f, 0.9f},
-                                                      {at + 0.25f, 0.1f},
-                                                      {at + 0.4f, 0.0f}}),
-                                -1);
-    }
-    if (windowed) {
-        protocol->SetCenter(0.05f);
-        protocol->SetWidth(0.3f);
-    }
-    return protocol;
+    return vxrp_test::MakeOverlappingProtocol(bits, bits == 16, bits == 16 ? 0 : -1024, classes,
+                                              0.11f, windowed);
 }
 
 const std::uint32_t* Block(VXR_VOLR_ColorProtocol& protocol) {

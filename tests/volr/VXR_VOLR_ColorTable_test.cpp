@@ -389,29 +389,8 @@ TEST(VXR_VOLR_ColorTable, EveryEntryEqualsTheLiteralEvaluationOverGeneratedProto
 }
 
 TEST(VXR_VOLR_ColorTable, EightWindowedClassesOnSixteenBitSignedDataEqualTheLiteralEvaluation) {
-    VXR_VOLR_ColorProtocol protocol(_bstr_t("ct"), 0.9f);
-    protocol.SetSigned(true);
-    protocol.SetBPP(16);
-    protocol.SetRescaleIntercept(-1024);
-    for (int c = 0; c < 8; ++c) {
-        const float at = 0.1f * static_cast<float>(c);
-        protocol.AddColorClass(MakeClass("c",
-                                         {{at, 10 * c, 0, 0},
-                                          {at + 0.05f, 200, 30 * c, 0},
-                                          {at + 0.1f, 255, 255, 40},
-                                          {at + 0.15f, 0, 255, 90},
-                                          {at + 0.3f, 90, 10, 255},
-                                          {at + 0.5f, 9, 9, 9}},
-                                         {{at, 0.0f},
-                                          {at + 0.02f, 0.3f},
-                                          {at + 0.1f, 0.9f},
-                                          {at + 0.2f, 0.9f},
-                                          {at + 0.25f, 0.1f},
-                                          {at + 0.4f, 0.0f}}),
-                               -1);
-    }
-    protocol.SetCenter(0.05f);
-    protocol.SetWidth(0.3f);
+    auto owned = vxrp_test::MakeOverlappingProtocol(16, true, -1024, 8, 0.1f, true);
+    VXR_VOLR_ColorProtocol& protocol = *owned;
     EXPECT_TRUE(MatchesLiteralTable(protocol, "windowed"));
     protocol.AddCenter(-0.1f);
     protocol.AddWidth(-0.5f);
