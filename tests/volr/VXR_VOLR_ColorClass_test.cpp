@@ -16,6 +16,7 @@
 #include "CFG/CFG_ITree.h"
 #include "RW/RW_Errors.h"
 #include "UTL/UTL_Numeric.h"
+#include "log/Tmr_LogFile.h"
 #include "support/LogExpectations.h"
 #include "volr/VXR_VOLR_BatchEvaluation.h"
 #include "volr/VXR_VOLR_ColorClass.h"
@@ -707,6 +708,27 @@ TEST(VXR_VOLR_ColorClass, ColorPointChildrenAreMatchedByPrefixAndSortedByValue) 
     EXPECT_EQ(cls.GetColorPoint(2).m_Color, UTL_Color(4, 4, 4));
 }
 
+namespace {
+
+// The records logged since the last take: `count` of them, each from the
+// class's own file, at the tree-failure level, in the library's module.
+testing::AssertionResult ClassFailureRecords(std::size_t count) {
+    const std::vector<Tmr_LogRecord> records = TmrGLog.Records();
+    if (records.size() != count) {
+        return testing::AssertionFailure() << records.size() << " records, " << count << " wanted";
+    }
+    for (const Tmr_LogRecord& record : records) {
+        if (record.source != "VXR_VOLR_ColorClass" || record.level != 3 || record.module != 460) {
+            return testing::AssertionFailure()
+                   << "\"" << record.text << "\" from " << record.source << " at level "
+                   << record.level << " in module " << record.module;
+        }
+    }
+    return testing::AssertionSuccess();
+}
+
+}  // namespace
+
 TEST(VXR_VOLR_ColorClass, AllowWindowingDefaultsToTrueAndCountsOnlyAboveZero) {
     const std::pair<int, bool> cases[] = {{1, true}, {7, true}, {0, false}, {-5, false}};
     for (const auto& [stored, allowed] : cases) {
@@ -720,6 +742,7 @@ TEST(VXR_VOLR_ColorClass, AllowWindowingDefaultsToTrueAndCountsOnlyAboveZero) {
 TEST(VXR_VOLR_ColorClass, NullTreeIsLoggedAndGivesADefaultClassWithoutGraph) {
     const CFG_ITreePtr null;
     Class cls(null);
+    EXPECT_TRUE(ClassFailureRecords(1));
     EXPECT_EQ(vxrp_test::TakeLogTexts(), (std::vector<std::string>{"Failed to get class\n"}));
     EXPECT_TRUE(cls.GetName().is_null());
     EXPECT_EQ(cls.GetOpacityGraph(), nullptr);
@@ -735,6 +758,7 @@ TEST(VXR_VOLR_ColorClass, OtherGraphTypesAreLoggedAndGiveAClassWithoutGraphOrPoi
         CFG_ITreePtr tree = ClassNode(type);
         tree->SetInt("allow_windowing", 0);
         Class cls(tree);
+        EXPECT_TRUE(ClassFailureRecords(1)) << type;
         EXPECT_EQ(vxrp_test::TakeLogTexts(),
                   (std::vector<std::string>{std::string("Failed to get opacity graph type=") +
                                             type + "\n"}));
@@ -747,6 +771,7 @@ TEST(VXR_VOLR_ColorClass, OtherGraphTypesAreLoggedAndGiveAClassWithoutGraphOrPoi
     CFG_ITreePtr bare = NewTree();
     bare->SetString("name", "x");
     const Class cls(bare);
+    EXPECT_TRUE(ClassFailureRecords(1));
     EXPECT_EQ(vxrp_test::TakeLogTexts(),
               (std::vector<std::string>{"Failed to get opacity graph type=\n"}));
     EXPECT_EQ(cls.GetOpacityGraph(), nullptr);
@@ -754,7 +779,9 @@ TEST(VXR_VOLR_ColorClass, OtherGraphTypesAreLoggedAndGiveAClassWithoutGraphOrPoi
 
 TEST(VXR_VOLR_ColorClass, AClassReadWithoutGraphSurvivesEveryGraphOperation) {
     Class cls{ClassNode("bar")};
-    EXPECT_EQ(vxrp_test::TakeLogTexts().size(), 1u);
+    EXPECT_TRUE(ClassFailureRecords(1));
+    EXPECT_EQ(vxrp_test::TakeLogTexts(),
+              (std::vector<std::string>{"Failed to get opacity graph type=bar\n"}));
     cls.AddColorPoint(CPoint(0.5f, kRed));
     cls.SetBPP(8);
     EXPECT_EQ(cls.GetMaxPixelValue(), 255);
@@ -777,6 +804,7 @@ TEST(VXR_VOLR_ColorClass, AClassReadWithoutGraphSurvivesEveryGraphOperation) {
     EXPECT_EQ(ChildNames(tree), (std::vector<std::string>{"op_graph", "color_point01"}));
     EXPECT_EQ(tree->GetValueCount("op_graph"), 0);
     const Class back(tree);
+    EXPECT_TRUE(ClassFailureRecords(1));
     EXPECT_EQ(vxrp_test::TakeLogTexts(),
               (std::vector<std::string>{"Failed to get opacity graph type=\n"}));
     EXPECT_EQ(back.GetName(), _bstr_t("VESSEL"));
