@@ -524,19 +524,35 @@ TEST(VXR_VOLR_ColorProtocol, AssignmentKeepsAnOwnedTableForTheNextCalculation) {
 
 TEST(VXR_VOLR_ColorProtocol, FreezeCopyTakesOnlyTheRendererState) {
     VXR_VOLR_ColorProtocol source(_bstr_t("live"), 1.0f);
+    source.SetName(_bstr_t("live id"));
     source.SetBPP(6);
     source.SetSigned(true);
     source.SetIsLighting(true);
     source.SetIsGrayscale(true);
     source.SetOpacityThreshold(0.4f);
     source.SetRescaleSlope(3.0f);
+    source.SetRescaleIntercept(-1024);
     source.SetIsHounsfield(true);
+    source.SetIsVisible(true);
+    source.SetIsDecreseOpMode(false);
     source.AddColorClass(Named("a"), -1);
+    source.AddColorClass(Named("b"), -1);
+    std::unique_ptr<VXR_VOLR_ColorClass> sourceBone(Named("source bone"));
+    std::unique_ptr<VXR_VOLR_ColorClass> sourceLung(Named("source lung"));
+    source.PutTissuePlaceHolder(TIS_BONE, sourceBone.get());
+    source.PutTissuePlaceHolder(TIS_LUNG, sourceLung.get());
     ++source;
 
     VXR_VOLR_ColorProtocol image(_bstr_t("image"), 0.5f);
     image.SetName(_bstr_t("image id"));
+    image.SetRescaleSlope(0.25f);
+    image.SetRescaleIntercept(17);
+    image.SetIsHounsfield(false);
+    image.SetIsVisible(false);
+    image.SetIsDecreseOpMode(true);
     image.AddColorClass(Named("own"), -1);
+    std::unique_ptr<VXR_VOLR_ColorClass> imageBone(Named("image bone"));
+    image.PutTissuePlaceHolder(TIS_BONE, imageBone.get());
     image.FreezeCopy(source);
     EXPECT_EQ(image.GetBPP(), 6);
     EXPECT_TRUE(image.GetSigned());
@@ -545,14 +561,25 @@ TEST(VXR_VOLR_ColorProtocol, FreezeCopyTakesOnlyTheRendererState) {
     EXPECT_EQ(image.GetOpacityThreshold(), source.GetOpacityThreshold());
     EXPECT_EQ(image.GetCounter(), 1);
     EXPECT_FALSE(image.IsAverageColorValid());
-    // Everything else stays.
-    EXPECT_EQ(image.GetRescaleSlope(), 1.0f);
+    // Everything else keeps the image's own values.
+    EXPECT_FALSE(image.GetIsVisible());
+    EXPECT_TRUE(image.GetIsDecreseOpMode());
+    EXPECT_EQ(image.GetRescaleIntercept(), 17);
+    EXPECT_EQ(image.GetRescaleSlope(), 0.25f);
     EXPECT_FALSE(image.GetIsHounsfield());
     EXPECT_EQ(image.GetMaxOpacity(), 0.5f);
     EXPECT_EQ(image.GetDisplayedName().utf8(), "image");
     EXPECT_EQ(image.GetName().utf8(), "image id");
     ASSERT_EQ(image.GetClassCount(), 1u);
     EXPECT_EQ(NameOf(image.GetClass(0)), "own");
+    ASSERT_NE(image.GetTissuePlaceHolder(TIS_BONE), nullptr);
+    EXPECT_EQ(NameOf(image.GetTissuePlaceHolder(TIS_BONE)), "image bone");
+    EXPECT_EQ(image.GetTissuePlaceHolder(TIS_LUNG), nullptr);
+    // ... and the source keeps its own.
+    EXPECT_TRUE(source.GetIsVisible());
+    EXPECT_EQ(source.GetRescaleIntercept(), -1024);
+    EXPECT_EQ(source.GetClassCount(), 2u);
+    EXPECT_EQ(NameOf(source.GetTissuePlaceHolder(TIS_BONE)), "source bone");
 }
 
 TEST(VXR_VOLR_ColorProtocol, CounterOperatorsOfTheBaseStayAvailable) {
