@@ -77,16 +77,17 @@ VXR_VOLR_BATCH_KERNEL void LineKernel(const float* x, int count, double leftX, d
 constexpr int kPositionPrecision = 10;
 constexpr int kOpacityPrecision = 3;
 
-// Splits a graph value name "point<N>_x" / "point<N>_y" (N a decimal number of
-// one or more digits, N >= 1, within int range) into the point's index N - 1
-// and whether it names x. Anything else is not a point name.
+// Splits a graph value name "point<N>_<c>" (N a decimal number of one or more
+// digits, N >= 1, within int range; c any one character) into the point's
+// index N - 1 and whether it names x: exactly when c is 'x'; every other c
+// names the y. Anything else is not a point name.
 bool ParsePointName(std::u16string_view name, int& index, bool& isX) {
     constexpr std::u16string_view kPrefix = u"point";
     if (name.size() < kPrefix.size() + 3 || name.substr(0, kPrefix.size()) != kPrefix) {
         return false;
     }
     const char16_t axis = name.back();
-    if (name[name.size() - 2] != u'_' || (axis != u'x' && axis != u'y')) {
+    if (name[name.size() - 2] != u'_') {
         return false;
     }
     const std::u16string_view digits =

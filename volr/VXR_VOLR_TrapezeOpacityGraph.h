@@ -89,11 +89,14 @@ class VXR_VOLR_TrapezeOpacityGraph : public VXR_VOLR_OpacityGraphIfc {
     // dropped; a missing "max_opacity" leaves the maximum opacity 0.
     //
     // Point value names are "point", a decimal number N >= 1 (any number of
-    // digits, so point100_x is the 100th point) and "_x" or "_y"; N orders the
-    // points before they are inserted by x. Any other name that begins with
-    // "point" (point00_x, pointab_x, "point", point01_z, a number beyond the
-    // int range) is ignored. The points are collected per number, so no name
-    // can reach outside what was read.
+    // digits, so point100_x is the 100th point), "_" and one last character:
+    // 'x' names the point's x, any other character its y (so point01_y,
+    // point01_z and point01_X all give the y of point 1; a later name of the
+    // same point and half replaces an earlier one). N orders the points before
+    // they are inserted by x. Any other name that begins with "point"
+    // (point00_x, pointab_x, "point", point01x without the "_", a number beyond
+    // the int range) is ignored. The points are collected per number, so no
+    // name can reach outside what was read.
     explicit VXR_VOLR_TrapezeOpacityGraph(const CFG_ITreePtr& tree);
 
     // The opacity at x, times the maximum opacity. x is clamped to 0..1. Before

@@ -417,11 +417,10 @@ TEST(VXR_VOLR_TrapezeOpacityGraph, MalformedPointNamesAreIgnoredWithoutTouchingO
         {"pointab_x", "0.9"},
         {"pointab_y", "0.9"},  // not a number
         {"point", "0.9"},
-        {"point_x", "0.9"},  // no number at all
-        {"px", "0.9"},
-        {"point01_z", "0.9"},  // no "point" / no axis
-        {"point01x", "0.9"},
-        {"point-1_x", "0.9"},           // no "_" / a sign
+        {"point_x", "0.9"},             // no number at all
+        {"px", "0.9"},                  // no "point"
+        {"point01x", "0.9"},            // no "_"
+        {"point-1_x", "0.9"},           // a sign
         {"point99999999999_x", "0.9"},  // beyond int
         {"point4294967297_y", "0.9"},   // would wrap to 1 in 32 bits
         {"point01_x", "0.25"},
@@ -430,6 +429,27 @@ TEST(VXR_VOLR_TrapezeOpacityGraph, MalformedPointNamesAreIgnoredWithoutTouchingO
     }));
     EXPECT_EQ(PointsOf(graph), (std::vector<std::pair<float, float>>{{0.25f, 0.5f}}));
     EXPECT_EQ(graph.GetMaxOpacity(), 1.0f);
+}
+
+TEST(VXR_VOLR_TrapezeOpacityGraph, ANameEndingInXNamesTheXAndAnyOtherLastCharacterTheY) {
+    const Graph graph = Graph(GraphNode({
+        {"point01_x", "0.25"},
+        {"point01_z", "0.5"},   // not x: the y
+        {"point02_X", "0.75"},  // upper case is not x either
+        {"point02_x", "0.6"},
+        {"point03_x", "0.9"},
+        {"point03_", "0.8"},  // "_" as the last character: no axis character, ignored
+        {"point04_y", "0.1"},
+        {"point04x", "0.3"},  // no "_": ignored, so point 4 lacks its x
+    }));
+    EXPECT_EQ(PointsOf(graph),
+              (std::vector<std::pair<float, float>>{{0.25f, 0.5f}, {0.6f, 0.75f}}));
+
+    // A later name of the same half replaces an earlier one, whatever its last
+    // character.
+    const Graph twice =
+        Graph(GraphNode({{"point01_x", "0.5"}, {"point01_y", "0.1"}, {"point01_q", "0.2"}}));
+    EXPECT_EQ(PointsOf(twice), (std::vector<std::pair<float, float>>{{0.5f, 0.2f}}));
 }
 
 TEST(VXR_VOLR_TrapezeOpacityGraph, ThreeDigitNamesAreTheirOwnPointsNotAliasesOfTwoDigitOnes) {
