@@ -399,8 +399,18 @@ void VXR_VOLR_ColorProtocol::AddCenter(float delta) {
 
 void VXR_VOLR_ColorProtocol::AddWidth(float delta) {
     bool changed = false;
-    for (VXR_VOLR_ColorClass* cls : m_ColorClasses) {
-        changed = cls->AddWidth(delta) || changed;
+    try {
+        for (VXR_VOLR_ColorClass* cls : m_ColorClasses) {
+            changed = cls->AddWidth(delta) || changed;
+        }
+    } catch (...) {
+        // A class whose graph has no points raises before it changes; the
+        // classes before it may have moved, and the table must not claim to
+        // match them.
+        if (changed) {
+            m_bColorTableValid = false;
+        }
+        throw;
     }
     if (changed) {
         m_bColorTableValid = false;

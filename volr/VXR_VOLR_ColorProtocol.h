@@ -215,6 +215,10 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     void SetCenter(float center);
     void SetWidth(float width);
     // Every class is called; the table is invalidated when any class moved.
+    // AddCenter raises nothing. AddWidth raises RWBoundsErr from a class whose
+    // graph has no points (its SetWidth needs them, and it changes nothing
+    // before it raises): the classes after it are not called, the table is
+    // invalidated when a class before it moved, and the error passes on.
     void AddCenter(float delta);
     void AddWidth(float delta);
     // SetCenter(0), SetWidth(0), then invalidates the table.

@@ -289,6 +289,38 @@ TEST(VXR_VOLR_ColorProtocol, AddWidthForwardsAndResetWindowingClearsAndInvalidat
     EXPECT_EQ(empty.GetClassCount(), 0u);
 }
 
+TEST(VXR_VOLR_ColorProtocol, AddWidthInvalidatesWhatEarlierClassesChangedBeforeALaterOneRaises) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetBPP(4);
+    protocol.AddColorClass(MakeClass("a", {{0.0f, 0, 0, 0}}, {{0.2f, 0.0f}, {0.6f, 1.0f}}), -1);
+    ASSERT_NE(protocol.GetColorTable(), nullptr);
+    // Added after the calculation (adding keeps the table valid): a class whose
+    // graph has no points, so that its width cannot be pivoted.
+    protocol.AddColorClass(
+        new VXR_VOLR_ColorClass(_bstr_t("empty graph"), new VXR_VOLR_TrapezeOpacityGraph), -1);
+    ASSERT_TRUE(protocol.IsColorTableValid());
+    EXPECT_THROW(protocol.AddWidth(0.5f), RWBoundsErr);
+    EXPECT_EQ(protocol.GetClass(0)->GetWidth(), 0.5f) << "the first class moved";
+    EXPECT_EQ(protocol.GetClass(1)->GetWidth(), 0.0f);
+    EXPECT_FALSE(protocol.IsColorTableValid());
+
+    // When nothing moved before the raise, the table stays as valid as it was.
+    VXR_VOLR_ColorProtocol first(_bstr_t("p"), 1.0f);
+    first.SetBPP(4);
+    first.AddColorClass(MakeClass("a", {{0.0f, 0, 0, 0}}, {{0.2f, 0.0f}, {0.6f, 1.0f}}), -1);
+    ASSERT_NE(first.GetColorTable(), nullptr);
+    first.AddColorClass(
+        new VXR_VOLR_ColorClass(_bstr_t("empty graph"), new VXR_VOLR_TrapezeOpacityGraph), 0);
+    first.GetClass(0)->SetAllowWindowing(false);
+    EXPECT_THROW(first.AddWidth(0.5f), RWBoundsErr);
+    EXPECT_TRUE(first.IsColorTableValid());
+
+    // The centre needs no graph points: AddCenter moves both classes.
+    protocol.AddCenter(0.25f);
+    EXPECT_EQ(protocol.GetClass(1)->GetCenter(), 0.25f);
+    EXPECT_FALSE(protocol.IsColorTableValid());
+}
+
 TEST(VXR_VOLR_ColorProtocol, ApplyWindowingBakesEveryClassWindowIntoItsPoints) {
     VXR_VOLR_ColorProtocol protocol;
     protocol.AddColorClass(
