@@ -524,10 +524,18 @@ VXR_VOLR_ColorClass* VXR_VOLR_ColorProtocol::GetTissuePlaceHolder(TIS_TissueType
 // --- colour table ----------------------------------------------------------------------
 
 bool VXR_VOLR_ColorProtocol::ensure_table_block() {
+    // Every read of a table that cannot be had tries again (the table stays
+    // invalid); the reason is logged once for each bit count that fails, not
+    // on every read.
+    const bool reported = m_bNoTableReported && m_nNoTableBits == m_nBPP;
     if (m_nBPP < 0 || m_nBPP > kMaxTableBits) {
         free_table();
-        TMR_LOG(kLogSource, 3, "No color table for %d bits per pixel (1 to %d supported)\n", m_nBPP,
-                kMaxTableBits);
+        if (!reported) {
+            TMR_LOG(kLogSource, 3, "No color table for %d bits per pixel (1 to %d supported)\n",
+                    m_nBPP, kMaxTableBits);
+        }
+        m_bNoTableReported = true;
+        m_nNoTableBits = m_nBPP;
         return false;
     }
     if (m_bOwnsColorTable && m_pColorTable != nullptr && m_nColorTableBits == m_nBPP) {
@@ -537,12 +545,17 @@ bool VXR_VOLR_ColorProtocol::ensure_table_block() {
     const std::size_t entries = std::size_t{1} << m_nBPP;
     std::uint32_t* block = new (std::nothrow) std::uint32_t[entries];
     if (block == nullptr) {
-        TMR_LOG(kLogSource, 3, "No color table: no memory for %zu entries\n", entries);
+        if (!reported) {
+            TMR_LOG(kLogSource, 3, "No color table: no memory for %zu entries\n", entries);
+        }
+        m_bNoTableReported = true;
+        m_nNoTableBits = m_nBPP;
         return false;
     }
     m_pColorTable = block;
     m_bOwnsColorTable = true;
     m_nColorTableBits = m_nBPP;
+    m_bNoTableReported = false;
     return true;
 }
 

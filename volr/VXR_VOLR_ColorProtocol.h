@@ -82,8 +82,10 @@ inline constexpr const char16_t* VXR_VOLR_MINUS = u"minus";
 //
 //   A table is built for 1..24 bits. With 0 bits there is none (silently);
 //   with more than 24 bits, a negative bit count, or when the block cannot be
-//   allocated, there is none either, a log line says why, and the protocol
-//   stays usable (GetColorTable answers null until the bits change).
+//   allocated, there is none either, and the protocol stays usable
+//   (GetColorTable answers null, and every read tries again). A log line says
+//   why, once for each bit count that fails: reads, prints and averages at the
+//   same bits add none until a table has been had or the bits changed.
 //
 //   A protocol owns the block it allocated. Recalculating with the same bit
 //   count rewrites the block in place, so a pointer from GetColorTable stays
@@ -322,4 +324,8 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     bool m_bAverageColorValid = false;
     // Bits the owned block was allocated for (0 while none is owned).
     int m_nColorTableBits = 0;
+    // Why there is no table has been logged for m_nNoTableBits bits; cleared
+    // when a block is had again.
+    bool m_bNoTableReported = false;
+    int m_nNoTableBits = 0;
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "RW/RW_Errors.h"
+#include "log/Tmr_LogFile.h"
 #include "support/ColorProtocolSamples.h"
 #include "support/ColorTableReference.h"
 #include "support/LogExpectations.h"
@@ -419,6 +420,46 @@ TEST(VXR_VOLR_ColorTable, DerivedClassesAreEvaluatedThroughTheirOwnOverrides) {
 }
 
 // --- bad input ----------------------------------------------------------------------------
+
+TEST(VXR_VOLR_ColorTable, AnUnsupportedDepthIsLoggedOnceHoweverOftenTheTableIsAskedFor) {
+    TestProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.AddColorClass(MakeFlatClass("red", 255, 0, 0, 1.0f), -1);
+    protocol.SetBPP(30);
+    unsigned long histogram[4] = {1, 1, 1, 1};
+    testing::internal::CaptureStdout();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(protocol.GetColorTable(), nullptr);
+        protocol.Print();
+        protocol.CalculateAverageColor(histogram, 4, 4);
+        protocol.CalculateColorTable();
+    }
+    testing::internal::GetCapturedStdout();
+    const std::vector<Tmr_LogRecord> records = TmrGLog.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].source, "VXR_VOLR_ColorProtocol");
+    EXPECT_EQ(records[0].level, 3);
+    EXPECT_EQ(
+        vxrp_test::TakeLogTexts(),
+        (std::vector<std::string>{"No color table for 30 bits per pixel (1 to 24 supported)\n"}));
+
+    // Another depth is another reason; coming back to a failing depth after it
+    // is one again, and so is failing again after a table was had.
+    protocol.SetBPP(31);
+    protocol.GetColorTable();
+    protocol.GetColorTable();
+    protocol.SetBPP(30);
+    protocol.GetColorTable();
+    protocol.SetBPP(3);
+    ASSERT_NE(protocol.GetColorTable(), nullptr);
+    protocol.SetBPP(30);
+    protocol.GetColorTable();
+    protocol.GetColorTable();
+    EXPECT_EQ(
+        vxrp_test::TakeLogTexts(),
+        (std::vector<std::string>{"No color table for 31 bits per pixel (1 to 24 supported)\n",
+                                  "No color table for 30 bits per pixel (1 to 24 supported)\n",
+                                  "No color table for 30 bits per pixel (1 to 24 supported)\n"}));
+}
 
 TEST(VXR_VOLR_ColorTable, MoreThan24BitsOrNegativeBitsGiveNoTableAndALogLine) {
     VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
