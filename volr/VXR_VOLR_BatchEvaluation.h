@@ -11,7 +11,8 @@
 // twice, for the baseline instruction set and for AVX2, and the processor picks
 // one when the library loads. Both builds compute every value with the same
 // IEEE operations in the same order (contraction is off everywhere), so the
-// choice changes no bit.
+// choice changes no bit. Built with VXRP_PORTABLE_KERNELS (see below) they are
+// built once, for the baseline instruction set only.
 //
 // The loops are written as selects instead of branches so that they vectorise.
 // GCC keeps floating-point selects and comparisons as branches while it has to
@@ -23,7 +24,18 @@
 #include <vector>
 
 // On the definition of every kernel.
+//
+// VXRP_PORTABLE_KERNELS (the CMake option of that name, on by default in the
+// sanitizer build) compiles every kernel once, for the baseline instruction
+// set, without processor dispatch. On a processor with AVX2 the dispatched
+// build never runs its baseline clones; the sanitizer run therefore exercises
+// the baseline loops this way, while the optimised run exercises the dispatched
+// ones (the AVX2 clones on such a processor).
+#if defined(VXRP_PORTABLE_KERNELS) && VXRP_PORTABLE_KERNELS
+#define VXR_VOLR_BATCH_KERNEL
+#else
 #define VXR_VOLR_BATCH_KERNEL __attribute__((target_clones("avx2", "default")))
+#endif
 // Everything here stays inside the library.
 #define VXR_VOLR_BATCH_HIDDEN __attribute__((visibility("hidden")))
 

@@ -74,7 +74,8 @@ float TransparentSumBound() {
 // --- loop kernels -------------------------------------------------------------
 //
 // The loops over a block of entries, built for the baseline instruction set and
-// for AVX2; the choice changes no bit. They are written as selects instead of
+// for AVX2 (or for the baseline only, see VXR_VOLR_BatchEvaluation.h); the
+// choice changes no bit. They are written as selects instead of
 // branches so that they vectorise, under the option that lets GCC do so (see
 // VXR_VOLR_BatchEvaluation.h).
 #pragma GCC push_options
