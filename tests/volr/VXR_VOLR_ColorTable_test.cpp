@@ -11,6 +11,7 @@
 
 #include "RW/RW_Errors.h"
 #include "log/Tmr_LogFile.h"
+#include "support/AllocationFailure.h"
 #include "support/ColorProtocolSamples.h"
 #include "support/ColorTableReference.h"
 #include "support/LogExpectations.h"
@@ -481,6 +482,46 @@ TEST(VXR_VOLR_ColorTable, MoreThan24BitsOrNegativeBitsGiveNoTableAndALogLine) {
     ASSERT_NE(protocol.GetColorTable(), nullptr);
     EXPECT_EQ(protocol.GetColorTable()[31], Entry(255, 0, 0, 255));
     EXPECT_TRUE(vxrp_test::TakeLogTexts().empty());
+}
+
+TEST(VXR_VOLR_ColorTable, ABlockThatCannotBeAllocatedGivesNoTableOneLogLineAndAUsableProtocol) {
+    VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+    protocol.SetSigned(true);
+    protocol.SetBPP(8);
+    protocol.AddColorClass(MakeGreyRamp(), -1);
+    ASSERT_NE(protocol.GetColorTable(), nullptr);
+    {
+        // The owned block of 8 bits is kept while the bits stay ...
+        const vxrp_test::NothrowNewFailure noMemory;
+        protocol.InvalidateColorTable();
+        EXPECT_NE(protocol.GetColorTable(), nullptr);
+        // ... and a block for 10 bits cannot be had.
+        protocol.SetBPP(10);
+        EXPECT_EQ(protocol.GetColorTable(), nullptr);
+        EXPECT_EQ(protocol.GetColorTable(), nullptr);
+        EXPECT_FALSE(protocol.IsColorTableValid());
+        testing::internal::CaptureStdout();
+        protocol.Print();
+        EXPECT_EQ(testing::internal::GetCapturedStdout(),
+                  "-------------------------------------\n");
+        unsigned long histogram[1024] = {};
+        histogram[700] = 3;
+        protocol.CalculateAverageColor(histogram, 3, 1024);
+        EXPECT_FALSE(protocol.IsAverageColorValid());
+        // Windowing goes on as usual.
+        protocol.AddCenter(0.25f);
+        EXPECT_EQ(protocol.GetClass(0)->GetCenter(), 0.25f);
+    }
+    const std::vector<Tmr_LogRecord> records = TmrGLog.Records();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].source, "VXR_VOLR_ColorProtocol");
+    EXPECT_EQ(records[0].level, 3);
+    EXPECT_EQ(vxrp_test::TakeLogTexts(),
+              (std::vector<std::string>{"No color table: no memory for 1024 entries\n"}));
+    // With memory back, the next read has its table.
+    ASSERT_NE(protocol.GetColorTable(), nullptr);
+    EXPECT_TRUE(protocol.IsColorTableValid());
+    EXPECT_TRUE(MatchesLiteralTable(protocol));
 }
 
 TEST(VXR_VOLR_ColorTable, ZeroBitsGiveNoTableSilently) {
