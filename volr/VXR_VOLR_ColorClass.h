@@ -74,10 +74,12 @@ class VXR_VOLR_ColorPointCompare {
 // None of the class's own operations advances the change counter; copies take
 // its value.
 //
-// Numbers: the window state is float. CalcWindowing and CalcInverseWindowing
-// compute in double and round the result to float once; GetColor interpolates
-// in double and truncates toward zero after adding 0.49. The constants' widths
-// are noted beside them in the source.
+// Numbers (the library's one reading, stated in VXR_VOLR_ColorProtocol.h:
+// every expression in double, rounded to float only where a float is stored or
+// a float is written out): the window state is float. CalcWindowing and
+// CalcInverseWindowing compute in double and round the result to float once;
+// GetColor interpolates in double and truncates toward zero after adding 0.49.
+// The constants' widths are noted beside them in the source.
 class VXR_VOLR_ColorClass : public UTL_ChangeCounter {
   public:
     // Adopts graph (which may be null: see above). Windowing allowed, active,

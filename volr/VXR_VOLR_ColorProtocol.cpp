@@ -44,20 +44,21 @@ int SaturateToInt(long long value) {
     return static_cast<int>(value);
 }
 
-// 2^k as float, 0 for k < 0 (no 2^(-1) for signed data without bits).
-float PowerOfTwo(int k) {
-    return k < 0 ? 0.0f : std::ldexp(1.0f, k);
+// 2^k as double, 0 for k < 0 (no 2^(-1) for signed data without bits);
+// +infinity beyond the double range, which saturates like the huge value would.
+double PowerOfTwo(int k) {
+    return k < 0 ? 0.0 : std::ldexp(1.0, k);
 }
 
-// (2^k - 1) as the float an int of that value converts to; 0 for k <= 0.
-float PowerOfTwoMinusOne(int k) {
+// 2^k - 1 evaluated in double (so 2^k from k = 54 on); 0 for k <= 0.
+double PowerOfTwoMinusOne(int k) {
     if (k <= 0) {
-        return 0.0f;
+        return 0.0;
     }
-    if (k < 63) {
-        return static_cast<float>((1LL << k) - 1);
+    if (k < 64) {
+        return static_cast<double>((std::uint64_t{1} << k) - 1);
     }
-    return std::ldexp(1.0f, k);  // rounds to 2^k like the int would; +inf past float range
+    return std::ldexp(1.0, k);
 }
 
 // The largest float below which a float sum counts as transparent:
@@ -81,8 +82,6 @@ float TransparentSumBound() {
 #pragma GCC push_options
 #pragma GCC optimize("no-trapping-math", "fp-contract=off")
 
-using vxr_volr_batch::FillKernel;
-
 // trunc(value) clamped to 0..255 as one select chain (NaN gives 0).
 inline std::uint32_t TruncToByte(double value) {
     double c = (value > 0.0) ? value : 0.0;
@@ -90,27 +89,26 @@ inline std::uint32_t TruncToByte(double value) {
     return static_cast<std::uint32_t>(static_cast<int>(c));  // the signed conversion vectorises
 }
 
-// position[j] of raw value firstRaw + j: the float v / range, with v =
-// trunc(raw * slope + intercept) - start. |raw| <= 2^24 fits an int; v is exact
-// in double (|v| < 2^33), so rounding it to float gives the float of the exact
-// difference.
-VXR_VOLR_BATCH_KERNEL void PositionKernel(int firstRaw, int count, float slope, float intercept,
-                                          double start, float range, bool inIntRange,
+// position[j] of raw value firstRaw + j: w = (float)(v / range), with v =
+// trunc(raw * slope + intercept) - start, all in double. |raw| <= 2^24 fits an
+// int and is exact in double; v is exact in double (|v| < 2^33).
+VXR_VOLR_BATCH_KERNEL void PositionKernel(int firstRaw, int count, double slope, double intercept,
+                                          double start, double range, bool inIntRange,
                                           float* position) {
     if (inIntRange) {
         // Every raw * slope + intercept is known to lie well inside the int
         // range: the plain conversion truncates exactly as UTL_TruncToInt does.
         for (int j = 0; j < count; ++j) {
-            const float scaled = static_cast<float>(firstRaw + j) * slope + intercept;
+            const double scaled = static_cast<double>(firstRaw + j) * slope + intercept;
             const double v = static_cast<double>(static_cast<int>(scaled)) - start;
-            position[j] = static_cast<float>(v) / range;
+            position[j] = static_cast<float>(v / range);
         }
         return;
     }
     for (int j = 0; j < count; ++j) {
-        const float scaled = static_cast<float>(firstRaw + j) * slope + intercept;
+        const double scaled = static_cast<double>(firstRaw + j) * slope + intercept;
         const double v = static_cast<double>(vxr_volr_batch::TruncToIntSelect(scaled)) - start;
-        position[j] = static_cast<float>(v) / range;
+        position[j] = static_cast<float>(v / range);
     }
 }
 
@@ -126,11 +124,46 @@ struct BlockSums {
 
 // Adds one class's colours and opacities. Classes before the first one that is
 // not transparent add their colours unweighted; the first opaque one discards
-// them, and from then on every colour is weighted by its opacity. Both sums
-// are formed and one is kept, so that the loop has no branch.
-VXR_VOLR_BATCH_KERNEL void CombineKernel(int count, const int* red, const int* green,
-                                         const int* blue, const float* opacity,
-                                         float transparentBound, BlockSums& sums) {
+// them, and from then on every colour is weighted by its opacity. Every update
+// is computed in double from the float sum and the class's answers and
+// rounded to float when it is stored.
+//
+// The three kernels below are that one step, written without branches so that
+// they vectorise, each for one state of the block; none changes a bit:
+//   - an unweighted colour is added as 1.0 * colour, which is the colour
+//     itself, so that one multiply-add serves both kinds of update;
+//   - the opacity sum is formed in float: the double sum of two floats rounded
+//     to float is the float sum (double has more than twice float's
+//     precision), so this is the same value.
+// Each answers whether an entry of the block is still all transparent.
+
+// The first class of a block: the sums start at 0 and every entry is still
+// transparent, so nothing is read from them.
+VXR_VOLR_BATCH_KERNEL int CombineFirstKernel(int count, const int* red, const int* green,
+                                             const int* blue, const float* opacity,
+                                             float transparentBound, BlockSums& sums) {
+    int anyTransparent = 0;
+    for (int j = 0; j < count; ++j) {
+        const float op = opacity[j];
+        const float sum = 0.0f + op;
+        sums.opacity[j] = sum;
+        sums.maxOpacity[j] = (op >= 0.0f) ? op : 0.0f;
+        const bool stay = sum < transparentBound;
+        const double weight = stay ? 1.0 : static_cast<double>(op);
+        sums.red[j] = static_cast<float>(0.0 + weight * static_cast<double>(red[j]));
+        sums.green[j] = static_cast<float>(0.0 + weight * static_cast<double>(green[j]));
+        sums.blue[j] = static_cast<float>(0.0 + weight * static_cast<double>(blue[j]));
+        sums.allTransparent[j] = stay ? 1 : 0;
+        anyTransparent |= stay ? 1 : 0;
+    }
+    return anyTransparent;
+}
+
+// A later class while some entry of the block may still be all transparent.
+VXR_VOLR_BATCH_KERNEL int CombineKernel(int count, const int* red, const int* green,
+                                        const int* blue, const float* opacity,
+                                        float transparentBound, BlockSums& sums) {
+    int anyTransparent = 0;
     for (int j = 0; j < count; ++j) {
         const float op = opacity[j];
         const float sum = sums.opacity[j] + op;
@@ -139,40 +172,52 @@ VXR_VOLR_BATCH_KERNEL void CombineKernel(int count, const int* red, const int* g
         const bool was = sums.allTransparent[j] != 0;
         const bool stay = was && sum < transparentBound;
         const bool discard = was && sum >= transparentBound;
-        const float r0 = discard ? 0.0f : sums.red[j];
-        const float g0 = discard ? 0.0f : sums.green[j];
-        const float b0 = discard ? 0.0f : sums.blue[j];
-        // A channel joins the float sums as the float nearest to it.
-        const auto r = static_cast<float>(red[j]);
-        const auto g = static_cast<float>(green[j]);
-        const auto b = static_cast<float>(blue[j]);
-        const float redPlain = r0 + r;
-        const float greenPlain = g0 + g;
-        const float bluePlain = b0 + b;
-        const float redWeighted = r0 + op * r;
-        const float greenWeighted = g0 + op * g;
-        const float blueWeighted = b0 + op * b;
-        sums.red[j] = stay ? redPlain : redWeighted;
-        sums.green[j] = stay ? greenPlain : greenWeighted;
-        sums.blue[j] = stay ? bluePlain : blueWeighted;
+        const double weight = stay ? 1.0 : static_cast<double>(op);
+        const double r0 = discard ? 0.0 : static_cast<double>(sums.red[j]);
+        const double g0 = discard ? 0.0 : static_cast<double>(sums.green[j]);
+        const double b0 = discard ? 0.0 : static_cast<double>(sums.blue[j]);
+        sums.red[j] = static_cast<float>(r0 + weight * static_cast<double>(red[j]));
+        sums.green[j] = static_cast<float>(g0 + weight * static_cast<double>(green[j]));
+        sums.blue[j] = static_cast<float>(b0 + weight * static_cast<double>(blue[j]));
         sums.allTransparent[j] = stay ? 1 : 0;
+        anyTransparent |= stay ? 1 : 0;
+    }
+    return anyTransparent;
+}
+
+// A later class once no entry of the block is all transparent any more: every
+// colour is weighted, nothing is discarded.
+VXR_VOLR_BATCH_KERNEL void CombineOpaqueKernel(int count, const int* red, const int* green,
+                                               const int* blue, const float* opacity,
+                                               BlockSums& sums) {
+    for (int j = 0; j < count; ++j) {
+        const float op = opacity[j];
+        sums.opacity[j] = sums.opacity[j] + op;
+        sums.maxOpacity[j] = (op >= sums.maxOpacity[j]) ? op : sums.maxOpacity[j];
+        const auto weight = static_cast<double>(op);
+        sums.red[j] = static_cast<float>(static_cast<double>(sums.red[j]) +
+                                         weight * static_cast<double>(red[j]));
+        sums.green[j] = static_cast<float>(static_cast<double>(sums.green[j]) +
+                                           weight * static_cast<double>(green[j]));
+        sums.blue[j] = static_cast<float>(static_cast<double>(sums.blue[j]) +
+                                          weight * static_cast<double>(blue[j]));
     }
 }
 
-// Scales, rounds, clamps and packs the entries of a block.
-VXR_VOLR_BATCH_KERNEL void PackKernel(int count, const BlockSums& sums, float activeScale,
-                                      float transparentBound, float maxOpacityMember,
+// Scales, rounds, clamps and packs the entries of a block, in double.
+VXR_VOLR_BATCH_KERNEL void PackKernel(int count, const BlockSums& sums, double activeScale,
+                                      float transparentBound, double maxOpacityMember,
                                       double opacityFactor, std::uint32_t* out) {
     for (int j = 0; j < count; ++j) {
         const float sum = sums.opacity[j];
-        const float weightedScale = 1.0f / sum;
-        const float scale = (sum < transparentBound) ? activeScale : weightedScale;
-        const std::uint32_t r = TruncToByte(static_cast<double>(scale * sums.red[j]) + 0.5);
-        const std::uint32_t g = TruncToByte(static_cast<double>(scale * sums.green[j]) + 0.5);
-        const std::uint32_t b = TruncToByte(static_cast<double>(scale * sums.blue[j]) + 0.5);
-        const std::uint32_t a = TruncToByte(
-            static_cast<double>(sums.maxOpacity[j] * maxOpacityMember) * opacityFactor * 255.0 +
-            0.5);
+        const double weightedScale = 1.0 / static_cast<double>(sum);
+        const double scale = (sum < transparentBound) ? activeScale : weightedScale;
+        const std::uint32_t r = TruncToByte(scale * static_cast<double>(sums.red[j]) + 0.5);
+        const std::uint32_t g = TruncToByte(scale * static_cast<double>(sums.green[j]) + 0.5);
+        const std::uint32_t b = TruncToByte(scale * static_cast<double>(sums.blue[j]) + 0.5);
+        const std::uint32_t a = TruncToByte(static_cast<double>(sums.maxOpacity[j]) *
+                                                maxOpacityMember * opacityFactor * 255.0 +
+                                            0.5);
         out[j] = r << 24 | g << 16 | b << 8 | a;
     }
 }
@@ -457,7 +502,7 @@ int VXR_VOLR_ColorProtocol::GetStartRange() const {
     if (!m_bSigned) {
         return m_nRescaleIntercept;
     }
-    const float half = PowerOfTwo(m_nBPP - 1) * m_fRescaleSlope;
+    const double half = PowerOfTwo(m_nBPP - 1) * static_cast<double>(m_fRescaleSlope);
     return SaturateToInt(static_cast<long long>(m_nRescaleIntercept) - UTL_TruncToInt(half));
 }
 
@@ -466,7 +511,7 @@ int VXR_VOLR_ColorProtocol::GetEndRange() const {
         return kHounsfieldEnd;
     }
     const int k = m_bSigned ? m_nBPP - 1 : m_nBPP;
-    const float top = PowerOfTwoMinusOne(k) * m_fRescaleSlope;
+    const double top = PowerOfTwoMinusOne(k) * static_cast<double>(m_fRescaleSlope);
     return SaturateToInt(static_cast<long long>(m_nRescaleIntercept) + UTL_TruncToInt(top));
 }
 
@@ -475,16 +520,14 @@ int VXR_VOLR_ColorProtocol::GetTotalRange() const {
 }
 
 long VXR_VOLR_ColorProtocol::ApplyInterceptAndSlop(long v) const {
-    return static_cast<long>(UTL_TruncToInt(static_cast<float>(v) * m_fRescaleSlope)) +
+    return static_cast<long>(
+               UTL_TruncToInt(static_cast<double>(v) * static_cast<double>(m_fRescaleSlope))) +
            m_nRescaleIntercept;
 }
 
 long VXR_VOLR_ColorProtocol::InverseInterceptAndSlop(long v) const {
-    // The difference in double is exact for every |v| below 2^53, and rounding
-    // it to float then gives the float of the exact difference.
-    const float difference =
-        static_cast<float>(static_cast<double>(v) - static_cast<double>(m_nRescaleIntercept));
-    return UTL_TruncToInt(difference / m_fRescaleSlope);
+    const double difference = static_cast<double>(v) - static_cast<double>(m_nRescaleIntercept);
+    return UTL_TruncToInt(difference / static_cast<double>(m_fRescaleSlope));
 }
 
 // --- tissues ---------------------------------------------------------------------------
@@ -603,18 +646,18 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
     const auto startValue = static_cast<double>(start);
     const std::uint32_t difference =
         static_cast<std::uint32_t>(GetEndRange()) - static_cast<std::uint32_t>(start);
-    const float range = static_cast<float>(difference);
-    const float slope = m_fRescaleSlope;
-    const auto intercept = static_cast<float>(m_nRescaleIntercept);
+    const float range = static_cast<float>(difference);  // a float, as the range is declared
+    const auto slope = static_cast<double>(m_fRescaleSlope);
+    const auto intercept = static_cast<double>(m_nRescaleIntercept);
     // |raw| <= 2^24, so |raw * slope + intercept| stays below 2^30 (rounding
     // included) whenever this holds.
     const bool positionsInIntRange =
         std::isfinite(slope) && std::fabs(static_cast<double>(slope)) < 16.0 &&
         std::abs(static_cast<long long>(m_nRescaleIntercept)) < (1LL << 29);
     const float transparentBound = TransparentSumBound();
-    const float activeScale = 1.0f / static_cast<float>(activeCount);
+    const double activeScale = 1.0 / static_cast<double>(activeCount);
     const double opacityFactor = m_bIsDecreseOpMode ? kDecreasedOpacity : 1.0;
-    const float maxOpacityMember = m_fMaxOpacity;
+    const auto maxOpacityMember = static_cast<double>(m_fMaxOpacity);
 
     float position[kBlock];
     int red[kBlock], green[kBlock], blue[kBlock];
@@ -625,18 +668,22 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
         const int count =
             static_cast<int>(entries - base < std::size_t{kBlock} ? entries - base : kBlock);
         PositionKernel(static_cast<int>(static_cast<long long>(base) - half), count, slope,
-                       intercept, startValue, range, positionsInIntRange, position);
-        FillKernel(count, 0.0f, sums.opacity);
-        FillKernel(count, 0.0f, sums.maxOpacity);
-        FillKernel(count, 0.0f, sums.red);
-        FillKernel(count, 0.0f, sums.green);
-        FillKernel(count, 0.0f, sums.blue);
-        for (int j = 0; j < count; ++j) {
-            sums.allTransparent[j] = 1;
-        }
+                       intercept, startValue, static_cast<double>(range), positionsInIntRange,
+                       position);
+        bool first = true;
+        bool anyTransparent = true;
         for (const VXR_VOLR_ColorClass::Evaluator& evaluator : evaluators) {
             evaluator.Evaluate(position, count, red, green, blue, opacity);
-            CombineKernel(count, red, green, blue, opacity, transparentBound, sums);
+            if (first) {
+                anyTransparent = CombineFirstKernel(count, red, green, blue, opacity,
+                                                    transparentBound, sums) != 0;
+                first = false;
+            } else if (anyTransparent) {
+                anyTransparent =
+                    CombineKernel(count, red, green, blue, opacity, transparentBound, sums) != 0;
+            } else {
+                CombineOpaqueKernel(count, red, green, blue, opacity, sums);
+            }
         }
         PackKernel(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
                    table + base);
@@ -691,24 +738,28 @@ void VXR_VOLR_ColorProtocol::CalculateAverageColor(unsigned long* histogram, int
     if (total <= 0) {
         return;  // nothing counted: no weights to average with
     }
-    const auto voxels = static_cast<float>(total);
+    // The counts and the total are taken as floats, the weights and the sums
+    // are floats; every expression is evaluated in double and rounded to float
+    // where it is stored.
+    const double voxels = static_cast<float>(total);
     float sumWeight = 0.0f;
     float sumRed = 0.0f;
     float sumGreen = 0.0f;
     float sumBlue = 0.0f;
     for (std::size_t k = 0; k < entries; ++k) {
         const std::uint32_t entry = m_pColorTable[k];
-        const float weight =
-            static_cast<float>(histogram[k]) / voxels * static_cast<float>(entry & 0xffu);
-        sumWeight += weight;
-        sumRed += weight * static_cast<float>(entry >> 24);
-        sumGreen += weight * static_cast<float>((entry >> 16) & 0xffu);
-        sumBlue += weight * static_cast<float>((entry >> 8) & 0xffu);
+        const double counted = static_cast<float>(histogram[k]);
+        const auto weight = static_cast<float>(counted / voxels * (entry & 0xffu));
+        const double wide = weight;
+        sumWeight = static_cast<float>(sumWeight + wide);
+        sumRed = static_cast<float>(sumRed + wide * (entry >> 24));
+        sumGreen = static_cast<float>(sumGreen + wide * ((entry >> 16) & 0xffu));
+        sumBlue = static_cast<float>(sumBlue + wide * ((entry >> 8) & 0xffu));
     }
     if (sumWeight == 0.0f) {
         m_AverageColor = UTL_Color(0, 0, 0);
     } else {
-        const float inverse = 1.0f / sumWeight;
+        const double inverse = 1.0 / static_cast<double>(sumWeight);
         m_AverageColor =
             UTL_Color(UTL_TruncToInt(sumRed * inverse), UTL_TruncToInt(sumGreen * inverse),
                       UTL_TruncToInt(sumBlue * inverse));

@@ -102,7 +102,8 @@ inline constexpr const char16_t* VXR_VOLR_MINUS = u"minus";
 //
 // How an entry is computed (k the index, raw its raw value)
 //   v = trunc(raw * slope + intercept) - GetStartRange()    position in the range
-//   w = v / (float)(GetEndRange() - GetStartRange())        0 at the start, 1 at the end
+//   range = (float)(GetEndRange() - GetStartRange())
+//   w = (float)(v / range)                                  0 at the start, 1 at the end
 //   then, over the active classes in order, each class's GetColor(w) and
 //   GetRelativeOpacity(w): the colour is the opacity-weighted mean of the
 //   colours from the first class that is not transparent onward (the plain mean
@@ -111,16 +112,33 @@ inline constexpr const char16_t* VXR_VOLR_MINUS = u"minus";
 //   decreased-opacity mode). A hidden protocol, or one without active classes,
 //   gives 0 everywhere.
 //
-//   Numbers: the loop's variables (raw * slope + intercept, the positions, the
-//   opacity and colour sums, the scale 1/sum or 1/activeCount) are single
-//   precision, as the protocol's state is. The constants 0.00001 (the
-//   transparency threshold), 0.5 (rounding), 0.2 (decreased opacity), 1 and
-//   255 are double literals: an expression widens to double where one of them
-//   enters it, as C does ((double)(scale * r) + 0.5; (double)(maxOpacity *
-//   m_fMaxOpacity) * f * 255 + 0.5). Every float-to-int conversion truncates
-//   toward zero through UTL_TruncToInt (NaN gives 0, out-of-range saturates),
-//   and every field is then clamped to 0..255, so a maximum opacity above 1 or
-//   colours outside 0..255 saturate instead of spilling into the neighbouring
+//   Numbers - one reading for the whole library (the colour class and the
+//   opacity graph follow it too): every expression is evaluated in double, and
+//   a value is rounded to float only where it is stored in a float (a member,
+//   or a variable the table algorithm declares float) or where a cast to float
+//   is written out. Here:
+//     range = (float)(end - start)             a float;
+//     v = trunc(raw * slope + intercept) - start   in double, so slope 0.7f
+//                                              (0.699999988) takes raw 10 to
+//                                              6.99999988 and v to 6, not 7;
+//     w = (float)(v / range)                   the quotient in double, rounded;
+//     sumOpacity, maxOpacity, r, g, b          floats: each update is computed
+//                                              in double from the float operands
+//                                              (r + opacity * red) and rounded
+//                                              to float when stored;
+//     scale = 1 / activeCount or 1 / sumOpacity    double (not declared float);
+//     trunc(scale * r + 0.5), trunc(maxOpacity * maxOpacityMember * f * 255 + 0.5)
+//                                              in double.
+//   The same holds for the value range (trunc(2^(bits-1) * slope), trunc((2^k
+//   - 1) * slope)), ApplyInterceptAndSlop (trunc(v * slope)),
+//   InverseInterceptAndSlop (trunc((v - intercept) / slope)) and the average
+//   colour (its weights and sums are floats, each update computed in double;
+//   1 / sumWeight and the products with it are double). The constants 0.00001
+//   (the transparency threshold), 0.5 (rounding), 0.2 (decreased opacity) and
+//   255 are doubles. Every float-to-int conversion truncates toward zero
+//   through UTL_TruncToInt (NaN gives 0, out-of-range saturates), and every
+//   field is then clamped to 0..255, so a maximum opacity above 1 or colours
+//   outside 0..255 saturate instead of spilling into the neighbouring
 //   field. The difference end - start is taken modulo 2^32, and v is computed
 //   in 64 bits, so no slope overflows anything. What odd slopes give:
 //     slope 0        the range is empty: every w is 0/0 = NaN, and each entry

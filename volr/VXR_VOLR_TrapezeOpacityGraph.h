@@ -13,9 +13,10 @@
 // the graph's maximum opacity. The only kind is the piecewise-linear "trapeze"
 // graph. A colour class owns exactly one graph and deletes it.
 //
-// Numbers: points and factors are floats. Where an operation computes from
-// several of them, the intermediate arithmetic is done in double and the result
-// is rounded to float once, at the end. Tolerances whose precision is fixed as
+// Numbers (the library's one reading, stated in VXR_VOLR_ColorProtocol.h):
+// points and factors are floats. Where an operation computes from several of
+// them, the intermediate arithmetic is done in double and the result is
+// rounded to float once, at the end. Tolerances whose precision is fixed as
 // single are float constants widened to double; the others are double literals
 // (see each constant in the source).
 

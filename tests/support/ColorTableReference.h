@@ -16,6 +16,10 @@
 // Answers the 2^bits entries in block order (index k is raw value k, or
 // k - 2^(bits-1) for signed data), or an empty vector when the protocol has no
 // table (bits outside 1..24).
+//
+// Numbers as the protocol states them: every expression in double; the
+// variables declared float (range, w, sumOpacity, maxOpacity, r, g, b) hold
+// the value rounded to float on every store.
 namespace vxrp_test {
 
 inline std::uint32_t ReferenceClampToByte(int value) {
@@ -52,15 +56,16 @@ inline std::vector<std::uint32_t> LiteralColorTable(const VXR_VOLR_ColorProtocol
     const int end = protocol.GetEndRange();
     const float range =
         static_cast<float>(static_cast<std::uint32_t>(end) - static_cast<std::uint32_t>(start));
+    const double slope = protocol.GetRescaleSlope();
+    const double intercept = protocol.GetRescaleIntercept();
 
     for (long long k = 0; k < size; ++k) {
         // 1. raw value
         const long long raw = protocol.GetSigned() ? k - (1LL << (bits - 1)) : k;
         // 2. position
-        const float scaled =
-            raw * protocol.GetRescaleSlope() + static_cast<float>(protocol.GetRescaleIntercept());
+        const double scaled = static_cast<double>(raw) * slope + intercept;
         const long long v = static_cast<long long>(UTL_TruncToInt(scaled)) - start;
-        const float w = static_cast<float>(v) / range;
+        const auto w = static_cast<float>(static_cast<double>(v) / static_cast<double>(range));
         // 3. sums
         float sumOpacity = 0.0f;
         float maxOpacity = 0.0f;
@@ -74,7 +79,8 @@ inline std::vector<std::uint32_t> LiteralColorTable(const VXR_VOLR_ColorProtocol
             }
             const UTL_Color color = cls->GetColor(w);
             const float opacity = cls->GetRelativeOpacity(w);
-            sumOpacity += opacity;
+            // (a float += a double: the sum in double, rounded to float)
+            sumOpacity += static_cast<double>(opacity);
             if (opacity >= maxOpacity) {
                 maxOpacity = opacity;
             }
@@ -83,27 +89,28 @@ inline std::vector<std::uint32_t> LiteralColorTable(const VXR_VOLR_ColorProtocol
                     r = g = b = 0.0f;
                 }
                 if (sumOpacity < 0.00001) {
-                    r += color.GetRed();
-                    g += color.GetGreen();
-                    b += color.GetBlue();
+                    r += static_cast<double>(color.GetRed());
+                    g += static_cast<double>(color.GetGreen());
+                    b += static_cast<double>(color.GetBlue());
                     continue;
                 }
             }
             allTransparent = false;
-            r += opacity * color.GetRed();
-            g += opacity * color.GetGreen();
-            b += opacity * color.GetBlue();
+            r += static_cast<double>(opacity) * color.GetRed();
+            g += static_cast<double>(opacity) * color.GetGreen();
+            b += static_cast<double>(opacity) * color.GetBlue();
         }
         // 5. scale
-        const float scale =
-            sumOpacity < 0.00001 ? 1.0f / static_cast<float>(activeCount) : 1.0f / sumOpacity;
+        const double scale = sumOpacity < 0.00001 ? 1.0 / static_cast<double>(activeCount)
+                                                  : 1.0 / static_cast<double>(sumOpacity);
         // 6. colour, rounded
         const int red = UTL_TruncToInt(scale * r + 0.5);
         const int green = UTL_TruncToInt(scale * g + 0.5);
         const int blue = UTL_TruncToInt(scale * b + 0.5);
         // 7. opacity
         const double f = protocol.GetIsDecreseOpMode() ? 0.2 : 1.0;
-        const int alpha = UTL_TruncToInt(maxOpacity * protocol.GetMaxOpacity() * f * 255 + 0.5);
+        const int alpha = UTL_TruncToInt(
+            static_cast<double>(maxOpacity) * protocol.GetMaxOpacity() * f * 255 + 0.5);
         // 8. pack
         table[static_cast<std::size_t>(k)] =
             ReferenceClampToByte(red) << 24 | ReferenceClampToByte(green) << 16 |

@@ -416,6 +416,28 @@ TEST(VXR_VOLR_ColorProtocol, InterceptAndSlopeConversionsTruncateTheProduct) {
     EXPECT_EQ(protocol.InverseInterceptAndSlop(10), 0) << "0 / 0 is NaN, which truncates to 0";
 }
 
+TEST(VXR_VOLR_ColorProtocol, InterceptSlopeAndRangeAreEvaluatedInDoubleNotRoundedToFloatFirst) {
+    VXR_VOLR_ColorProtocol protocol;
+    // 0.7f is 0.699999988: 10 * 0.7f is 6.99999988 and truncates to 6 (the
+    // product rounded to float would be 7).
+    protocol.SetRescaleSlope(0.7f);
+    EXPECT_EQ(protocol.ApplyInterceptAndSlop(10), 6);
+    protocol.SetRescaleIntercept(5);
+    EXPECT_EQ(protocol.ApplyInterceptAndSlop(10), 11);
+    // 3 / 0.3f (0.300000012) is 9.9999996 (rounded to float it would be 10).
+    protocol.SetRescaleIntercept(0);
+    protocol.SetRescaleSlope(0.3f);
+    EXPECT_EQ(protocol.InverseInterceptAndSlop(3), 9);
+    // (2^23 - 1) * 0.7f is 5872024.8 (rounded to float it would be 5872025).
+    protocol.SetRescaleSlope(0.7f);
+    protocol.SetBPP(23);
+    EXPECT_EQ(protocol.GetEndRange(), 5872024);
+    protocol.SetSigned(true);
+    protocol.SetBPP(24);
+    EXPECT_EQ(protocol.GetEndRange(), 5872024);
+    EXPECT_EQ(protocol.GetStartRange(), -5872025);  // 2^23 * 0.7f = 5872025.5 exactly
+}
+
 // --- tissues ---------------------------------------------------------------------------------
 
 TEST(VXR_VOLR_ColorProtocol, TissueLookUpLowerCasesTheKeyOnly) {

@@ -294,6 +294,33 @@ TEST(VXR_VOLR_ColorTable, OverlappingClassesBlendByOpacityFromTheFirstNonTranspa
     }
 }
 
+TEST(VXR_VOLR_ColorTable, EntriesAreEvaluatedInDoubleAndRoundedToFloatOnlyWhereStored) {
+    // Slope 0.7f (0.699999988) on 4 unsigned bits: end = trunc(15 * 0.7f) = 10.
+    // Raw 10 gives 10 * 0.7f = 6.99999988, v = 6 (a product rounded to float
+    // would give 7), so entries 9 and 10 share w = 0.6f and the ramp's red
+    // trunc(255 * 0.6f + 0.49) = trunc(153.49) = 153.
+    VXR_VOLR_ColorProtocol slope(_bstr_t("slope"), 1.0f);
+    slope.SetBPP(4);
+    slope.SetRescaleSlope(0.7f);
+    slope.AddColorClass(MakeGreyRamp(), -1);
+    const unsigned int* table = slope.GetColorTable();
+    EXPECT_EQ(table[9], Entry(153, 153, 153, 255));
+    EXPECT_EQ(table[10], Entry(153, 153, 153, 255));
+    EXPECT_EQ(table[15], Entry(255, 255, 255, 255));
+    EXPECT_TRUE(MatchesLiteralTable(slope));
+
+    // Two classes of opacity 0.015f: r = (float)(0.015f * 255) = 3.82499981 and
+    // sumOpacity = 0.0299999993f. The scale 1 / sumOpacity stays double:
+    // 3.82499981 / 0.0299999993 = 127.4999965, + 0.5 truncates to 127 (with the
+    // scale rounded to float first it would be 128).
+    VXR_VOLR_ColorProtocol faint(_bstr_t("faint"), 1.0f);
+    faint.SetBPP(4);
+    faint.AddColorClass(MakeFlatClass("red", 255, 0, 0, 0.015f), -1);
+    faint.AddColorClass(MakeFlatClass("blue", 0, 0, 255, 0.015f), -1);
+    EXPECT_EQ(faint.GetColorTable()[7], Entry(127, 0, 127, 4));  // alpha trunc(3.825 + 0.5)
+    EXPECT_TRUE(MatchesLiteralTable(faint));
+}
+
 TEST(VXR_VOLR_ColorTable, InactiveClassesTakeNoPartAndNoActiveClassGivesZeroEverywhere) {
     VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
     protocol.SetBPP(10);
