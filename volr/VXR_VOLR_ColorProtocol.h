@@ -147,8 +147,14 @@ inline constexpr const char16_t* VXR_VOLR_MINUS = u"minus";
 //     slope < 0      end < start: the difference wraps to nearly 2^32, so every
 //                    w is a tiny number or negative and the entries hold the
 //                    classes' values at (or just above) position 0;
-//     NaN            raw * NaN truncates to 0, so every entry holds the value
-//                    at the position of -start (a constant table);
+//     NaN            the range functions truncate their NaN products to 0,
+//                    so start = end = intercept and the range is 0; every
+//                    raw * NaN + intercept truncates to 0, so v = -intercept
+//                    and every w = -intercept / 0: -infinity for a positive
+//                    intercept, +infinity for a negative one, which the
+//                    classes clamp to position 0 or 1 (a constant table of
+//                    their values there), and NaN for intercept 0 (a constant
+//                    table of what they answer for NaN, as for slope 0);
 //     +-infinity or so large that the range overflows: products saturate at the
 //                    int limits, the range wraps modulo 2^32, and the entries
 //                    hold whatever those positions give - defined, not useful.

@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "RW/RW_Errors.h"
@@ -609,6 +610,26 @@ TEST(VXR_VOLR_ColorTable, OddSlopesGiveADefinedTableEqualToTheLiteralEvaluation)
             EXPECT_TRUE(MatchesLiteralTable(protocol, what.str()));
         }
     }
+    // NaN slope: start = end = intercept, v = -intercept for every raw value, so
+    // w = -intercept / 0. A negative intercept gives +infinity, clamped to
+    // position 1 (white); a positive one -infinity, clamped to 0 (black); 0
+    // gives NaN, for which the ramp answers its default colour and opacity 0.
+    const std::pair<int, std::uint32_t> nanSlope[] = {
+        {-1024, Entry(255, 255, 255, 255)}, {1000, Entry(0, 0, 0, 255)}, {0, 0u}};
+    for (const auto& [intercept, entry] : nanSlope) {
+        VXR_VOLR_ColorProtocol protocol(_bstr_t("p"), 1.0f);
+        protocol.SetBPP(6);
+        protocol.SetRescaleSlope(std::numeric_limits<float>::quiet_NaN());
+        protocol.SetRescaleIntercept(intercept);
+        protocol.AddColorClass(MakeGreyRamp(), -1);
+        EXPECT_EQ(protocol.GetStartRange(), intercept);
+        EXPECT_EQ(protocol.GetEndRange(), intercept);
+        const unsigned int* constant = protocol.GetColorTable();
+        for (int k = 0; k < 64; ++k) {
+            ASSERT_EQ(constant[k], entry) << "intercept " << intercept << ", entry " << k;
+        }
+    }
+
     // Slope 0: every position is 0/0 (NaN); the ramp answers its default colour
     // and its two-point graph 0, the bone class likewise.
     VXR_VOLR_ColorProtocol flat(_bstr_t("p"), 1.0f);
