@@ -210,6 +210,21 @@ class Generator {
     float m_fGridRange = 0.0f;
 };
 
+// Exactly one record logged since the last take, from the protocol's file at
+// the failure level, in the library's module.
+testing::AssertionResult OneProtocolFailureRecord() {
+    const std::vector<Tmr_LogRecord> records = TmrGLog.Records();
+    if (records.size() != 1u) {
+        return testing::AssertionFailure() << records.size() << " records";
+    }
+    const Tmr_LogRecord& record = records[0];
+    if (record.source != "VXR_VOLR_ColorProtocol" || record.level != 3 || record.module != 460) {
+        return testing::AssertionFailure()
+               << record.source << ", level " << record.level << ", module " << record.module;
+    }
+    return testing::AssertionSuccess();
+}
+
 // A ramp from black to white over the whole range, fully opaque: entry k shows
 // its position w as red = trunc(w * 255 + 0.49).
 VXR_VOLR_ColorClass* MakeGreyRamp() {
@@ -463,10 +478,7 @@ TEST(VXR_VOLR_ColorTable, AnUnsupportedDepthIsLoggedOnceHoweverOftenTheTableIsAs
         protocol.CalculateColorTable();
     }
     testing::internal::GetCapturedStdout();
-    const std::vector<Tmr_LogRecord> records = TmrGLog.Records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].source, "VXR_VOLR_ColorProtocol");
-    EXPECT_EQ(records[0].level, 3);
+    EXPECT_TRUE(OneProtocolFailureRecord());
     EXPECT_EQ(
         vxrp_test::TakeLogTexts(),
         (std::vector<std::string>{"No color table for 30 bits per pixel (1 to 24 supported)\n"}));
@@ -540,10 +552,7 @@ TEST(VXR_VOLR_ColorTable, ABlockThatCannotBeAllocatedGivesNoTableOneLogLineAndAU
         protocol.AddCenter(0.25f);
         EXPECT_EQ(protocol.GetClass(0)->GetCenter(), 0.25f);
     }
-    const std::vector<Tmr_LogRecord> records = TmrGLog.Records();
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].source, "VXR_VOLR_ColorProtocol");
-    EXPECT_EQ(records[0].level, 3);
+    EXPECT_TRUE(OneProtocolFailureRecord());
     EXPECT_EQ(vxrp_test::TakeLogTexts(),
               (std::vector<std::string>{"No color table: no memory for 1024 entries\n"}));
     // With memory back, the next read has its table.
