@@ -149,6 +149,15 @@ void embed(const Mat3d& r, Mat4d& m) {
             m[i][j] = r[i][j];
 }
 
+// out = the rotation by angle about the unit axis u, as a 4x4 float matrix.
+void store_rotation(double angle, const double u[3], float (*out)[4]) {
+    Mat3d r;
+    rotation3(angle, u, r);
+    Mat4d m;
+    embed(r, m);
+    store(m, out);
+}
+
 bool is_rigid(const Mat4d& m) {
     if (!all_finite(m))
         return false;
@@ -290,11 +299,7 @@ bool IP_Mrotmat(float (*out)[4], float radians, char axis) {
             IP_Midnt(out);
             return false;
     }
-    Mat3d r;
-    rotation3(radians, u, r);
-    Mat4d m;
-    embed(r, m);
-    store(m, out);
+    store_rotation(radians, u, out);
     return true;
 }
 
@@ -307,11 +312,7 @@ bool IP_Mgenrot(float (*out)[4], float radians, const IP_3Coord& axis) {
     }
     for (double& component : u)
         component /= length;
-    Mat3d r;
-    rotation3(radians, u, r);
-    Mat4d m;
-    embed(r, m);
-    store(m, out);
+    store_rotation(radians, u, out);
     return true;
 }
 

@@ -12,14 +12,16 @@
 #include "params/VXR_RotationParams.h"
 #include "support/AllocationFailure.h"
 #include "support/LogExpectations.h"
+#include "support/MatrixTestUtils.h"
 
 namespace {
 
-using Rot = VXR_RotationParams;
+using vxrp_test::identity;
+using vxrp_test::Mat;
+using vxrp_test::max_difference;
+using vxrp_test::product;
 
-struct Mat {
-    float m[4][4];
-};
+using Rot = VXR_RotationParams;
 
 Mat matrix_of(const Rot& r) {
     Mat out;
@@ -31,12 +33,6 @@ Mat matrix_of(UTL_BaseParams* p) {
     auto* r = dynamic_cast<Rot*>(p);
     EXPECT_NE(r, nullptr);
     return r != nullptr ? matrix_of(*r) : Mat{};
-}
-
-Mat identity() {
-    Mat r;
-    IP_Midnt(r.m);
-    return r;
 }
 
 // A 3x3 orientation as rows, embedded in a 4x4 matrix.
@@ -58,24 +54,10 @@ Mat turn(float degrees, char axis) {
     return r;
 }
 
-Mat product(const Mat& a, const Mat& b) {
-    Mat r;
-    IP_Mmul(a.m, b.m, r.m);
-    return r;
-}
-
 Mat inverse(const Mat& a) {
     Mat r;
     EXPECT_TRUE(IP_Minv(a.m, r.m));
     return r;
-}
-
-double max_difference(const Mat& a, const Mat& b) {
-    double worst = 0.0;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            worst = std::fmax(worst, std::fabs(double(a.m[i][j]) - b.m[i][j]));
-    return worst;
 }
 
 bool bitwise_equal(const Mat& a, const Mat& b) {

@@ -7,18 +7,14 @@
 #include <vector>
 
 #include "IP/IP_Matrix.h"
+#include "support/MatrixTestUtils.h"
 
 namespace {
 
-struct Mat {
-    float m[4][4];
-};
-
-Mat identity() {
-    Mat r;
-    IP_Midnt(r.m);
-    return r;
-}
+using vxrp_test::identity;
+using vxrp_test::Mat;
+using vxrp_test::max_difference;
+using vxrp_test::product;
 
 Mat rotation(float radians, char axis) {
     Mat r;
@@ -32,25 +28,11 @@ Mat general_rotation(float radians, IP_3Coord axis) {
     return r;
 }
 
-Mat product(const Mat& a, const Mat& b) {
-    Mat r;
-    IP_Mmul(a.m, b.m, r.m);
-    return r;
-}
-
 Mat power(const Mat& a, int k) {
     Mat r = identity();
     for (int i = 0; i < k; ++i)
         r = product(r, a);
     return r;
-}
-
-double max_difference(const Mat& a, const Mat& b) {
-    double worst = 0.0;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            worst = std::fmax(worst, std::fabs(double(a.m[i][j]) - b.m[i][j]));
-    return worst;
 }
 
 bool all_nan(const Mat& a) {
