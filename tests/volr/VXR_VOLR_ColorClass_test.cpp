@@ -18,6 +18,7 @@
 #include "UTL/UTL_Numeric.h"
 #include "log/Tmr_LogFile.h"
 #include "support/LogExpectations.h"
+#include "support/TestRandom.h"
 #include "volr/VXR_VOLR_BatchEvaluation.h"
 #include "volr/VXR_VOLR_ColorClass.h"
 
@@ -855,17 +856,9 @@ void AddAround(std::vector<float>& values, double d) {
     values.push_back(std::nextafter(f, kInf));
 }
 
-class ClassGenerator {
+class ClassGenerator : public vxrp_test::TestRandom {
   public:
-    explicit ClassGenerator(unsigned seed) : m_Rng(seed) {}
-
-    float Uniform(float lo, float hi) {
-        return lo + (hi - lo) * static_cast<float>(m_Rng() % 1000001u) / 1000000.0f;
-    }
-    int Int(int lo, int hi) {  // inclusive
-        return lo + static_cast<int>(m_Rng() % static_cast<unsigned>(hi - lo + 1));
-    }
-    bool Chance(int percent) { return Int(1, 100) <= percent; }
+    explicit ClassGenerator(unsigned seed) : TestRandom(seed) {}
 
     int Channel() {
         if (Chance(4)) {
@@ -975,9 +968,6 @@ class ClassGenerator {
         std::vector<float> descending(ascending.rbegin(), ascending.rend());
         return {ascending, descending, x};
     }
-
-  private:
-    std::mt19937 m_Rng;
 };
 
 struct Batch {

@@ -16,6 +16,7 @@
 #include "support/ColorProtocolSamples.h"
 #include "support/ColorTableReference.h"
 #include "support/LogExpectations.h"
+#include "support/TestRandom.h"
 #include "volr/VXR_VOLR_ColorProtocol.h"
 
 using vxrp_test::LiteralColorTable;
@@ -67,17 +68,9 @@ testing::AssertionResult MatchesLiteralTable(VXR_VOLR_ColorProtocol& protocol,
 
 // --- generated protocols ----------------------------------------------------------------
 
-class Generator {
+class Generator : public vxrp_test::TestRandom {
   public:
-    explicit Generator(unsigned seed) : m_Rng(seed) {}
-
-    float Uniform(float lo, float hi) {
-        return lo + (hi - lo) * static_cast<float>(m_Rng() % 1000001u) / 1000000.0f;
-    }
-    int Int(int lo, int hi) {  // inclusive
-        return lo + static_cast<int>(m_Rng() % static_cast<unsigned>(hi - lo + 1));
-    }
-    bool Chance(int percent) { return Int(1, 100) <= percent; }
+    explicit Generator(unsigned seed) : TestRandom(seed) {}
 
     template <class T>
     T Pick(std::initializer_list<T> values) {
@@ -206,7 +199,6 @@ class Generator {
     }
 
   private:
-    std::mt19937 m_Rng;
     float m_fGridRange = 0.0f;
 };
 

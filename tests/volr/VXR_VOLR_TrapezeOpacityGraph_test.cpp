@@ -14,6 +14,7 @@
 
 #include "CFG/CFG_ITree.h"
 #include "RW/RW_Errors.h"
+#include "support/TestRandom.h"
 #include "volr/VXR_VOLR_TrapezeOpacityGraph.h"
 
 namespace {
@@ -517,17 +518,9 @@ void AddAround(std::vector<float>& positions, double d) {
     positions.push_back(std::nextafter(f, kInf));
 }
 
-class GraphGenerator {
+class GraphGenerator : public vxrp_test::TestRandom {
   public:
-    explicit GraphGenerator(unsigned seed) : m_Rng(seed) {}
-
-    float Uniform(float lo, float hi) {
-        return lo + (hi - lo) * static_cast<float>(m_Rng() % 1000001u) / 1000000.0f;
-    }
-    int Int(int lo, int hi) {  // inclusive
-        return lo + static_cast<int>(m_Rng() % static_cast<unsigned>(hi - lo + 1));
-    }
-    bool Chance(int percent) { return Int(1, 100) <= percent; }
+    explicit GraphGenerator(unsigned seed) : TestRandom(seed) {}
 
     // Points that often sit a vertical-edge width (0.0001) apart, just below or
     // just above it, or on one x; now and then a non-finite x or points out of
@@ -589,9 +582,6 @@ class GraphGenerator {
         std::vector<float> descending(ascending.rbegin(), ascending.rend());
         return {ascending, descending, positions};
     }
-
-  private:
-    std::mt19937 m_Rng;
 };
 
 // The batch answers against GetRelativeOpacity, compared as bit patterns.
