@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs, only when some are missing.
+# Extra package names given as arguments are installed too (scripts/fuzz.sh
+# asks for clang and its sanitizer runtimes this way).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
