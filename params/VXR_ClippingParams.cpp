@@ -300,16 +300,19 @@ bool VXR_ClippingParams::Interpolate(UTL_BaseParams** frames, int n, UTL_BasePar
         }
 
         // The threshold looks at one step of the straight move between the
-        // reference points. The move itself changes only the distance from
-        // the origin: the turn already carries the reference point round, and
-        // moving it along the chord as well would pull an offset plane toward
-        // the origin between the key frames.
+        // reference points, as it always has. The move itself changes only
+        // the distance from the origin: the turn already carries the reference
+        // point round, and moving it along the chord as well would pull an
+        // offset plane toward the origin between the key frames. A plane that
+        // moves at all steps its distance evenly to the last key frame's, so
+        // that one step past the last made frame lands on it.
         double delta[3];
         for (int i = 0; i < 3; ++i) {
             delta[i] = (q.point[i] - p.point[i]) * double(inverseSteps);
         }
         const double zero[3] = {0.0, 0.0, 0.0};
-        if (squared_distance(zero, delta) > kSamePosition) {
+        const bool moves = squared_distance(zero, delta) > kSamePosition;
+        if (motion.turns || moves) {
             // Turning, the normal ends on q's, so the distance ends at q's d;
             // not turning, the plane keeps p's normal and ends where q's
             // reference point lies along it.
@@ -318,8 +321,6 @@ bool VXR_ClippingParams::Interpolate(UTL_BaseParams** frames, int n, UTL_BasePar
                                            : q.point[0] * p.normal[0] + q.point[1] * p.normal[1] +
                                                  q.point[2] * p.normal[2];
             motion.stepDistance = (endDistance - p.eq[3]) / steps;
-            motions[nMotions++] = motion;
-        } else if (motion.turns) {
             motions[nMotions++] = motion;
         }
         if (nMotions == motions.size()) {
