@@ -310,22 +310,41 @@ TEST(VXR_ClippingParams, InterpolateMovesOnlyWhenOneStepExceedsTheThreshold) {
     }
 }
 
-TEST(VXR_ClippingParams, InterpolateKeepsAnOffsetPlaneAtItsDistanceWhileItTurns) {
-    // 50 mm from the centre, turned by 90 degrees over ten steps: every frame
-    // stays 50 mm away instead of cutting in on the chord.
-    Clip first;
-    set_turned_plane(first, 0, 0.0, 50.0f);
-    Clip last;
-    set_turned_plane(last, 0, 90.0, 50.0f);
-    UTL_BaseParams* frames[11] = {&first};
-    frames[10] = &last;
-    ASSERT_TRUE(first.Interpolate(frames, 11, nullptr));
-    for (int i = 1; i <= 9; ++i) {
-        const Plane p = plane_of(frames[i], 0);
-        EXPECT_NEAR(p.d, 50.0, 1e-4) << i;
-        EXPECT_NEAR(degrees_between(plane_of(&first, 0), p), 9.0 * i, 1e-3) << i;
+TEST(VXR_ClippingParams, InterpolateStepsTheDistanceEvenlyWhileAnOffsetPlaneTurns) {
+    struct Case {
+        float fromDistance;
+        double degrees;
+        float toDistance;
+        int n;
+    };
+    const Case cases[] = {
+        // 50 mm from the centre, turned by 90 degrees over ten steps: every
+        // frame stays 50 mm away instead of cutting in on the chord.
+        {50.0f, 90.0, 50.0f, 11},
+        {10.0f, 30.0, 20.0f, 4},
+        // Nearly the same plane flipped: the chord step (0.029) is below the
+        // threshold, yet the plane must cross the origin to arrive.
+        {5.0f, 176.0, -5.0f, 13},
+    };
+    for (const Case& c : cases) {
+        Clip first;
+        set_turned_plane(first, 0, 0.0, c.fromDistance);
+        Clip last;
+        set_turned_plane(last, 0, c.degrees, c.toDistance);
+        std::vector<UTL_BaseParams*> frames(static_cast<std::size_t>(c.n), nullptr);
+        frames.front() = &first;
+        frames.back() = &last;
+        ASSERT_TRUE(first.Interpolate(frames.data(), c.n, nullptr)) << c.degrees;
+        const int s = c.n - 1;
+        for (int i = 1; i < s; ++i) {
+            const Plane p = plane_of(frames[std::size_t(i)], 0);
+            EXPECT_NEAR(p.d, c.fromDistance + double(c.toDistance - c.fromDistance) * i / s, 1e-4)
+                << c.degrees << " frame " << i;
+            EXPECT_NEAR(degrees_between(plane_of(&first, 0), p), c.degrees * i / s, 1e-3)
+                << c.degrees << " frame " << i;
+        }
+        release(frames.data(), 1, s - 1);
     }
-    release(frames, 1, 9);
 }
 
 TEST(VXR_ClippingParams, InterpolatedFramesStepEvenlyToTheLastKeyFrameOverGeneratedPlanes) {
