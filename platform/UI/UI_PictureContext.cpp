@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -166,6 +167,18 @@ void UI_PictureContext::DrawLine(UTL_Point from, UTL_Point to) {
     }
     // Pixel (x, y) is the square [x, x+1) x [y, y+1): a line through pixel
     // centres with square caps covers both end pixels.
+    if (from == to) {
+        // A zero-length stroke draws nothing in cairo; the pen's dot does.
+        if (from.x < 0 || from.y < 0 || from.x >= m_nWidth || from.y >= m_nHeight) {
+            return;
+        }
+        const double w = cairo_get_line_width(m_pCairo);
+        const double h = (w - 1.0) / 2.0;
+        cairo_rectangle(m_pCairo, from.x - std::floor(h), from.y - std::floor(h), std::floor(w),
+                        std::floor(w));
+        cairo_fill(m_pCairo);
+        return;
+    }
     double x0 = from.x + 0.5;
     double y0 = from.y + 0.5;
     double x1 = to.x + 0.5;
