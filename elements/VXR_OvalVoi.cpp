@@ -125,7 +125,8 @@ void VXR_OvalVoi::create_ellipse(int kind) {
     if (m_Points.entries() < 4) {
         return;
     }
-    const float h = static_cast<float>(GRA_GeneralParams::GetGeneralParams(kind).GetHalfVertexSize());
+    const float h =
+        static_cast<float>(GRA_GeneralParams::GetGeneralParams(kind).GetHalfVertexSize());
     const UTL_Point p0 = m_Points[0];
     const UTL_Point p1 = m_Points[1];
     const UTL_Point p2 = m_Points[2];

@@ -41,12 +41,12 @@ void VXR_Voi::Copy(GRA_BaseGraphicElement* src) {
     GRA_BaseGraphicElement::Copy(src);
 }
 
-int VXR_Voi::UpdateMsg(IOD_Msg* /*msg*/, UTL_BaseParamsVec* /*params*/, float (*/*m*/)[4],
+int VXR_Voi::UpdateMsg(IOD_Msg* /*msg*/, UTL_BaseParamsVec* /*params*/, float (* /*m*/)[4],
                        GRA_Mode /*mode*/) {
     return 0;
 }
 
-void VXR_Voi::UpdateFromMsg(int /*count*/, float* /*values*/, float (*/*m*/)[4]) {}
+void VXR_Voi::UpdateFromMsg(int /*count*/, float* /*values*/, float (* /*m*/)[4]) {}
 
 bool VXR_Voi::AffectedByPresentation() {
     return false;

@@ -4,6 +4,12 @@ const std::vector<VxrpCommand>& VxrpCommands() {
     static const std::vector<VxrpCommand> commands = {
         {"rotation", "standard views and key-frame movies", VxrpRunRotation},
         {"table", "colour protocol: table entries, a window drag, average colour", VxrpRunTable},
+        {"voi", "volumes of interest drawn as a viewer would ([-o FILE.png])", VxrpRunVoi, true},
     };
     return commands;
+}
+
+std::vector<std::string>& VxrpCommandArguments() {
+    static std::vector<std::string> arguments;
+    return arguments;
 }

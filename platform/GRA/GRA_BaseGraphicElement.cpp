@@ -90,8 +90,8 @@ const wchar_t* GRA_BaseGraphicElement::get_Popupname(long /*mode*/) {
     return nullptr;
 }
 
-void GRA_BaseGraphicElement::TranslatePtoSCoordinates(const float (*/*m1*/)[4],
-                                                      const float (*/*m2*/)[4]) {}
+void GRA_BaseGraphicElement::TranslatePtoSCoordinates(const float (* /*m1*/)[4],
+                                                      const float (* /*m2*/)[4]) {}
 
 void GRA_BaseGraphicElement::ApplyTransform() {}
 
@@ -140,11 +140,11 @@ bool GRA_BaseGraphicElement::ShowWhenNoPixelData() {
 }
 
 int GRA_BaseGraphicElement::UpdateMsg(IOD_Msg* /*msg*/, UTL_BaseParamsVec* /*params*/,
-                                      float (*/*m*/)[4], GRA_Mode /*mode*/) {
+                                      float (* /*m*/)[4], GRA_Mode /*mode*/) {
     return 0;
 }
 
-void GRA_BaseGraphicElement::UpdateFromMsg(int /*count*/, float* /*values*/, float (*/*m*/)[4]) {}
+void GRA_BaseGraphicElement::UpdateFromMsg(int /*count*/, float* /*values*/, float (* /*m*/)[4]) {}
 
 void GRA_BaseGraphicElement::SetBurntValue(Dicom_FL value) {
     m_BurntValue = value;
@@ -189,7 +189,7 @@ void GRA_BaseGraphicElement::is_element_chosen_by_surface(float* const /*a*/, fl
                                                           float /*tolerance*/,
                                                           UTL_BaseParamsVec* /*params*/) {}
 
-bool GRA_BaseGraphicElement::create_curve_module(IOD_Msg* /*msg*/, float (*/*m*/)[4]) {
+bool GRA_BaseGraphicElement::create_curve_module(IOD_Msg* /*msg*/, float (* /*m*/)[4]) {
     return false;
 }
 

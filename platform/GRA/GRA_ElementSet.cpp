@@ -9,7 +9,8 @@
 namespace {
 
 // A deep copy of the elements of src, all or nothing.
-RWTValOrderedVector<GRA_LineElement*> copy_elements(const RWTValOrderedVector<GRA_LineElement*>& src) {
+RWTValOrderedVector<GRA_LineElement*> copy_elements(
+    const RWTValOrderedVector<GRA_LineElement*>& src) {
     RWTValOrderedVector<GRA_LineElement*> copy;
     try {
         copy.reserve(src.entries());

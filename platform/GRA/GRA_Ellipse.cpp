@@ -17,8 +17,8 @@ int EllipsePointsNum(float r) {
     return static_cast<int>(quarter);
 }
 
-void GenerateEllipsePoints(float /*r*/, float a, float b, float c, float s, int* first,
-                           int* second, int n) {
+void GenerateEllipsePoints(float /*r*/, float a, float b, float c, float s, int* first, int* second,
+                           int n) {
     if (n <= 0 || first == nullptr || second == nullptr) {
         return;
     }

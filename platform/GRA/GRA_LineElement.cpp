@@ -3,9 +3,9 @@
 #include "IP/IP_Matrix.h"
 #include "UTL/UTL_Numeric.h"
 
-GRA_LineElement::GRA_LineElement(const IP_3Coord& from, const IP_3Coord& to,
-                                 const _bstr_t& label, const UTL_Color& colour, unsigned property,
-                                 int number, int numberingStyle, bool flag)
+GRA_LineElement::GRA_LineElement(const IP_3Coord& from, const IP_3Coord& to, const _bstr_t& label,
+                                 const UTL_Color& colour, unsigned property, int number,
+                                 int numberingStyle, bool flag)
     : m_From(from),
       m_To(to),
       m_Label(label),

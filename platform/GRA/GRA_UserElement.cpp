@@ -45,7 +45,8 @@ void GRA_UserElement::DrawLittleSquare(UI_DrawingContextInterface* dc, UTL_Point
     dc->DrawLine(UTL_Point(left, bottom), UTL_Point(left, top));
     if (filled) {
         for (std::int64_t y = std::int64_t{top} + 1; y < bottom; ++y) {
-            dc->DrawLine(UTL_Point(left, static_cast<int>(y)), UTL_Point(right, static_cast<int>(y)));
+            dc->DrawLine(UTL_Point(left, static_cast<int>(y)),
+                         UTL_Point(right, static_cast<int>(y)));
         }
     }
 }

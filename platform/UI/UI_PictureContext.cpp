@@ -3,8 +3,8 @@
 #include <cairo.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -258,7 +258,8 @@ bool UI_PictureContext::SaveAsPng(const std::string& path, std::string* error) c
     const bool closed = std::fclose(stream.file) == 0;
     if (status != CAIRO_STATUS_SUCCESS || !closed) {
         const int code = stream.error != 0 ? stream.error : (closed ? 0 : errno);
-        set_error(error, prefix + (code != 0 ? std::strerror(code) : cairo_status_to_string(status)));
+        set_error(error,
+                  prefix + (code != 0 ? std::strerror(code) : cairo_status_to_string(status)));
         std::remove(path.c_str());
         return false;
     }
@@ -292,9 +293,9 @@ bool UI_ReadPng(const std::string& path, UI_Picture& out, std::string* error) {
     }
     // Grey and palette pictures come back in other formats; draw them onto
     // one of ours so that every pixel reads the same way.
-    cairo_surface_t* rgb = cairo_image_surface_create(
-        CAIRO_FORMAT_RGB24, cairo_image_surface_get_width(surface),
-        cairo_image_surface_get_height(surface));
+    cairo_surface_t* rgb =
+        cairo_image_surface_create(CAIRO_FORMAT_RGB24, cairo_image_surface_get_width(surface),
+                                   cairo_image_surface_get_height(surface));
     cairo_t* cr = cairo_create(rgb);
     cairo_set_source_surface(cr, surface, 0, 0);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);

@@ -33,13 +33,13 @@ class UI_RecordingContext : public UI_DrawingContextInterface {
     // One call; only the fields of its operation are meaningful.
     struct UI_RecordedCall {
         Operation op = PREPARE_DRAWING;
-        UTL_Color colour;        // SelectPen, SetDrawColor
-        int a = 0;               // SelectPen width, SelectFont size10, GetContextKind answer
-        int b = 0;               // SelectPen style, SelectFont weight
-        UTL_Point from;          // DrawLine
-        UTL_Point to;            // DrawLine
-        std::u16string font;     // SelectFont name
-        float aspect = 0.0f;     // SelectFont
+        UTL_Color colour;     // SelectPen, SetDrawColor
+        int a = 0;            // SelectPen width, SelectFont size10, GetContextKind answer
+        int b = 0;            // SelectPen style, SelectFont weight
+        UTL_Point from;       // DrawLine
+        UTL_Point to;         // DrawLine
+        std::u16string font;  // SelectFont name
+        float aspect = 0.0f;  // SelectFont
     };
 
     explicit UI_RecordingContext(int kind = 0) : m_nKind(kind) {}

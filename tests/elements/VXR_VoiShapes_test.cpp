@@ -62,9 +62,10 @@ const Lines kSetUp = {
 
 // DrawLittleSquare at (x, y) with the fixture's half vertex size 2.
 Lines square_at(int x, int y) {
-    auto p = [](int px, int py) { return "(" + std::to_string(px) + "," + std::to_string(py) + ")"; };
-    return {"GetContextKind() -> 2",
-            "DrawLine(" + p(x - 2, y - 2) + ", " + p(x + 2, y - 2) + ")",
+    auto p = [](int px, int py) {
+        return "(" + std::to_string(px) + "," + std::to_string(py) + ")";
+    };
+    return {"GetContextKind() -> 2", "DrawLine(" + p(x - 2, y - 2) + ", " + p(x + 2, y - 2) + ")",
             "DrawLine(" + p(x + 2, y - 2) + ", " + p(x + 2, y + 2) + ")",
             "DrawLine(" + p(x + 2, y + 2) + ", " + p(x - 2, y + 2) + ")",
             "DrawLine(" + p(x - 2, y + 2) + ", " + p(x - 2, y - 2) + ")"};
@@ -187,7 +188,8 @@ TEST(VXR_RectVoi, ResizeKeepsTheAnchorAndARectangle) {
             const int y = random.Int(-3000, 3000);
             rect.Resize(x, y);
             oval.Resize(x, y);
-            const auto expected = std::vector<UTL_Point>{anchor, {x, anchor.y}, {x, y}, {anchor.x, y}};
+            const auto expected =
+                std::vector<UTL_Point>{anchor, {x, anchor.y}, {x, y}, {anchor.x, y}};
             EXPECT_EQ(points_of(rect), expected);
             EXPECT_EQ(points_of(oval), expected);
         }
@@ -376,8 +378,8 @@ TEST_F(VoiDrawing, ThinOvalIsALineThroughTheCentreAndAPointOvalOnePoint) {
     VXR_OvalVoiPlus dot(7, 8);
     draw(dot, dc);
     EXPECT_EQ(ellipse_of(dot), pts({{7, 8}}));
-    EXPECT_EQ(dc.Dump(), kSetUp + square_at(7, 8) + square_at(7, 8) + square_at(7, 8) +
-                             square_at(7, 8));
+    EXPECT_EQ(dc.Dump(),
+              kSetUp + square_at(7, 8) + square_at(7, 8) + square_at(7, 8) + square_at(7, 8));
 }
 
 TEST_F(VoiDrawing, OvalWithoutCornersKeepsItsLastEllipse) {
@@ -436,7 +438,8 @@ TEST_F(VoiDrawing, HugeOvalsStayCheapAndInsideTheIntRange) {
         }
     }
     // A diagonal P0-P1 longer than any int difference.
-    auto skew = oval_with(pts({{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}, {0, 0}, {INT_MAX, INT_MIN}}));
+    auto skew =
+        oval_with(pts({{INT_MIN, INT_MIN}, {INT_MAX, INT_MAX}, {0, 0}, {INT_MAX, INT_MIN}}));
     skew->create_ellipse(2);
     EXPECT_EQ(skew->GetEllipsePointCount(), 4 * kEllipseMaxQuarterPoints + 2);
 }

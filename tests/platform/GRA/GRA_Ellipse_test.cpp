@@ -59,7 +59,7 @@ TEST(GRA_Ellipse, PointCountGrowsWithTheRadiusWithinItsBounds) {
         float r;
         int k;
     };
-    const Case cases[] = {{nan, 1},  {-inf, 1},    {-5.0f, 1}, {0.0f, 1},  {1.0f, 1},
+    const Case cases[] = {{nan, 1},    {-inf, 1},       {-5.0f, 1},   {0.0f, 1},  {1.0f, 1},
                           {20.0f, 16}, {2607.0f, 2048}, {1e9f, 2048}, {inf, 2048}};
     for (const Case& c : cases) {
         EXPECT_EQ(EllipsePointsNum(c.r), c.k) << c.r;
@@ -89,7 +89,8 @@ TEST(GRA_Ellipse, EveryPointLiesOnTheEllipseAndThePointsGoRoundOnceInOrder) {
     vxrp_test::TestRandom random(2024);
     for (int round = 0; round < 300; ++round) {
         const float a = random.Uniform(1.0f, 3000.0f);
-        const float b = round % 10 == 0 ? random.Uniform(1.0f, 3.0f) : random.Uniform(1.0f, 3000.0f);
+        const float b =
+            round % 10 == 0 ? random.Uniform(1.0f, 3.0f) : random.Uniform(1.0f, 3000.0f);
         const bool tall = a < b;
         const int n = 4 * EllipsePointsNum(std::floor(std::max(a, b))) + 2;
         const std::vector<Pair> points = generate(a, b, tall, n);

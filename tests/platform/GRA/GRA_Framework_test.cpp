@@ -54,19 +54,17 @@ TEST_F(Framework, LittleSquareIsTheOutlineOfTheKindsVertexSize) {
     ProbeElement element;
     UI_RecordingContext dc(1);
     element.DrawLittleSquare(&dc, UTL_Point(5, 5), true);
-    EXPECT_EQ(dc.Dump(), (std::vector<std::string>{
-                             "GetContextKind() -> 1",
-                             "DrawLine((4,4), (6,4))",
-                             "DrawLine((6,4), (6,6))",
-                             "DrawLine((6,6), (4,6))",
-                             "DrawLine((4,6), (4,4))",
-                             "DrawLine((4,5), (6,5))",  // filled: the inner row
-                         }));
+    EXPECT_EQ(dc.Dump(),
+              (std::vector<std::string>{
+                  "GetContextKind() -> 1", "DrawLine((4,4), (6,4))", "DrawLine((6,4), (6,6))",
+                  "DrawLine((6,6), (4,6))", "DrawLine((4,6), (4,4))",
+                  "DrawLine((4,5), (6,5))",  // filled: the inner row
+              }));
     dc.Clear();
     GRA_GeneralParams::GetGeneralParams(1).SetHalfVertexSize(INT_MAX);  // taken as 1024
     element.DrawLittleSquare(&dc, UTL_Point(INT_MAX, INT_MIN), false);
-    EXPECT_EQ(dc.Lines()[0], (std::make_pair(UTL_Point(INT_MAX - 1024, INT_MIN),
-                                             UTL_Point(INT_MAX, INT_MIN))));
+    EXPECT_EQ(dc.Lines()[0],
+              (std::make_pair(UTL_Point(INT_MAX - 1024, INT_MIN), UTL_Point(INT_MAX, INT_MIN))));
     element.DrawLittleSquare(nullptr, UTL_Point(0, 0), true);
     // An unknown kind uses the screen's settings.
     GRA_GeneralParams::GetGeneralParams(-7).SetHalfVertexSize(9);
@@ -165,10 +163,8 @@ TEST_F(Framework, ElementSetOwnsCopiesAndDrawsItsLinesThroughTheMatrix) {
     UI_RecordingContext dc(0);
     set.Draw(nullptr, &dc, m, false, false);
     EXPECT_EQ(dc.Dump(), (std::vector<std::string>{
-                             "GetContextKind() -> 0",
-                             "SelectPen((255,0,0), 1, 0)",
-                             "DrawLine((5,0), (15,0))",
-                             "SelectPen((0,0,255), 1, 0)",
+                             "GetContextKind() -> 0", "SelectPen((255,0,0), 1, 0)",
+                             "DrawLine((5,0), (15,0))", "SelectPen((0,0,255), 1, 0)",
                              "DrawLine((5,10), (24,10))",  // 24.9 truncates
                          }));
     set.SetColor(UTL_Color(1, 1, 1));

@@ -48,8 +48,9 @@ TEST(UI_PictureContext, ALineSetsExactlyThePixelsItPassesThroughBothEndsIncluded
         {{1, 1}, {4, 4}, {{1, 1}, {2, 2}, {3, 3}, {4, 4}}},
         {{7, 7}, {7, 7}, {{7, 7}}},
         // Far outside on both sides: only the part inside the picture shows.
-        {{INT_MIN, 2}, {INT_MAX, 2}, {{0, 2}, {1, 2}, {2, 2}, {3, 2}, {4, 2}, {5, 2}, {6, 2},
-                                       {7, 2}, {8, 2}, {9, 2}}},
+        {{INT_MIN, 2},
+         {INT_MAX, 2},
+         {{0, 2}, {1, 2}, {2, 2}, {3, 2}, {4, 2}, {5, 2}, {6, 2}, {7, 2}, {8, 2}, {9, 2}}},
         {{-50, -50}, {-20, 5}, {}},
     };
     for (const Case& c : cases) {
