@@ -5,6 +5,12 @@ const std::vector<VxrpCommand>& VxrpCommands() {
         {"clip", "clip planes and a slab: a key-frame movie and a comparison", VxrpRunClip},
         {"rotation", "standard views and key-frame movies", VxrpRunRotation},
         {"table", "colour protocol: table entries, a window drag, average colour", VxrpRunTable},
+        {"voi", "volumes of interest drawn as a viewer would ([-o FILE.png])", VxrpRunVoi, true},
     };
     return commands;
+}
+
+std::vector<std::string>& VxrpCommandArguments() {
+    static std::vector<std::string> arguments;
+    return arguments;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 
 // One demonstration of the host program. Each command lives in its own file
@@ -8,7 +9,13 @@ struct VxrpCommand {
     const char* name;
     const char* summary;
     int (*run)();
+    // True: the command reads the arguments after its name
+    // (VxrpCommandArguments); otherwise extra arguments are a usage error.
+    bool takesArguments = false;
 };
+
+// The arguments after the command's name.
+std::vector<std::string>& VxrpCommandArguments();
 
 const std::vector<VxrpCommand>& VxrpCommands();
 
@@ -16,3 +23,4 @@ const std::vector<VxrpCommand>& VxrpCommands();
 int VxrpRunClip();
 int VxrpRunRotation();
 int VxrpRunTable();
+int VxrpRunVoi();

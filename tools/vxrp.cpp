@@ -13,7 +13,7 @@ namespace {
 
 void print_usage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: vxrp [command]\n"
+                 "usage: vxrp [command [options]]\n"
                  "\n"
                  "Runs the VXRP library as a 3-D viewer would and prints the results.\n"
                  "Without a command, every demonstration runs in turn.\n"
@@ -32,10 +32,6 @@ void print_usage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2) {
-        print_usage(stderr);
-        return 2;
-    }
     if (argc == 1) {
         int status = 0;
         for (const VxrpCommand& command : VxrpCommands()) {
@@ -55,6 +51,11 @@ int main(int argc, char** argv) {
     }
     for (const VxrpCommand& command : VxrpCommands()) {
         if (arg == command.name) {
+            if (argc > 2 && !command.takesArguments) {
+                print_usage(stderr);
+                return 2;
+            }
+            VxrpCommandArguments().assign(argv + 2, argv + argc);
             return command.run();
         }
     }
