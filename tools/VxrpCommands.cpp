@@ -3,7 +3,9 @@
 const std::vector<VxrpCommand>& VxrpCommands() {
     static const std::vector<VxrpCommand> commands = {
         {"rotation", "standard views and key-frame movies", VxrpRunRotation},
-        {"table", "colour protocol: table entries, a window drag, average colour", VxrpRunTable},
+        {"table", "[PRESET|FILE] colour protocol: table entries, a window drag, average colour",
+         VxrpRunTable},
+        {"presets", "the preset colour protocols", VxrpRunPresets},
     };
     return commands;
 }

@@ -7,11 +7,14 @@
 struct VxrpCommand {
     const char* name;
     const char* summary;
-    int (*run)();
+    // Runs with the arguments after the command's name (none when every
+    // demonstration runs in turn).
+    int (*run)(int argc, char** argv);
 };
 
 const std::vector<VxrpCommand>& VxrpCommands();
 
 // The commands, one per file.
-int VxrpRunRotation();
-int VxrpRunTable();
+int VxrpRunRotation(int argc, char** argv);
+int VxrpRunTable(int argc, char** argv);
+int VxrpRunPresets(int argc, char** argv);

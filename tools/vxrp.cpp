@@ -13,7 +13,7 @@ namespace {
 
 void print_usage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: vxrp [command]\n"
+                 "usage: vxrp [command [arguments]]\n"
                  "\n"
                  "Runs the VXRP library as a 3-D viewer would and prints the results.\n"
                  "Without a command, every demonstration runs in turn.\n"
@@ -32,15 +32,11 @@ void print_usage(std::FILE* out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc > 2) {
-        print_usage(stderr);
-        return 2;
-    }
     if (argc == 1) {
         int status = 0;
         for (const VxrpCommand& command : VxrpCommands()) {
             std::printf("=== %s ===\n", command.name);
-            status |= command.run();
+            status |= command.run(0, nullptr);
         }
         return status;
     }
@@ -55,7 +51,7 @@ int main(int argc, char** argv) {
     }
     for (const VxrpCommand& command : VxrpCommands()) {
         if (arg == command.name) {
-            return command.run();
+            return command.run(argc - 2, argv + 2);
         }
     }
     std::fprintf(stderr, "vxrp: unknown command '%s'\n\n", argv[1]);
