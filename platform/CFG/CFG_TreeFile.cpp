@@ -208,9 +208,14 @@ class TreeReader {
                                std::to_string(at), "): ", why}));
     }
 
+    // Where the node starts: the parser tells where an element's name is, one
+    // past its "<".
     static std::size_t offset(const pugi::xml_node& node) {
         const std::ptrdiff_t at = node.offset_debug();
-        return at < 0 ? 0 : static_cast<std::size_t>(at);
+        if (at <= 0) {
+            return 0;
+        }
+        return static_cast<std::size_t>(node.type() == pugi::node_element ? at - 1 : at);
     }
 
     // Invalid UTF-8 and NUL bytes are refused before the XML parser sees them.
