@@ -219,4 +219,59 @@ TEST(VXR_VOLR_ColorProtocol, UnknownGraphTypeInAFileGivesALoggedClassWithoutGrap
     EXPECT_EQ(read.GetClass(0)->GetColorPointCount(), 0u);
 }
 
+TEST(VXR_VOLR_ColorProtocol, FileWithThousandsOfPointsAndOddNamesReadsAndGivesATable) {
+    std::string graph;
+    for (int i = 1; i <= 1200; ++i) {
+        const std::string number = std::to_string(i);
+        graph += "<string name=\"point" + number + "_x\" value=\"" +
+                 std::to_string(static_cast<double>(i) / 1200.0) + "\"/>";
+        graph +=
+            "<string name=\"point" + number + "_y\" value=\"" + (i % 2 ? "0.25" : "0.75") + "\"/>";
+    }
+    // Names that are no point's, and numbers that are none.
+    for (const char* odd : {"point_x", "pointAB_y", "point00_x", "point-1_x", "point99999999999_x",
+                            "points_y", "point 7_x", "point\xC3\xA9_x"}) {
+        graph += std::string("<string name=\"") + odd + "\" value=\"0.5\"/>";
+    }
+    graph +=
+        "<string name=\"point1201_x\" value=\"abc\"/><string name=\"point1201_y\" value=\"\"/>";
+    std::string colours;
+    for (int i = 1; i <= 600; ++i) {
+        colours += "<node name=\"color_point" + std::to_string(i) + "\"><int name=\"r\" value=\"" +
+                   std::to_string(i % 256) +
+                   "\"/><int name=\"g\" value=\"0\"/><int name=\"b\" value=\"9\"/>"
+                   "<string name=\"value\" value=\"" +
+                   std::to_string(static_cast<double>(i) / 600.0) + "\"/></node>";
+    }
+    colours +=
+        "<node name=\"color_point_odd\"><int name=\"r\" value=\"1\"/><int name=\"g\" "
+        "value=\"2\"/><int name=\"b\" value=\"3\"/><string name=\"value\" "
+        "value=\"n/a\"/></node>";
+    const CFG_ITreePtr tree = CFG_ReadTreeText(
+        "<cfg_tree format=\"1\"><node name=\"many\"><string name=\"max_opacity\" value=\"1\"/>"
+        "<node name=\"class1\"><string name=\"name\" value=\"many\"/><node name=\"op_graph\">" +
+            graph +
+            "<string name=\"max_opacity\" value=\"1\"/><string name=\"type\" value=\"trapeze\"/>"
+            "</node>" +
+            colours + "</node></node></cfg_tree>",
+        "many points");
+    VXR_VOLR_ColorProtocol read(tree);
+    ASSERT_EQ(read.GetClassCount(), 1u);
+    const VXR_VOLR_ColorClass* cls = read.GetClass(0);
+    // Every numbered point pair is read, the unreadable x as 0; the odd names are not points.
+    EXPECT_EQ(cls->GetOpacityGraph()->GetOpPointCount(), 1201u);
+    EXPECT_EQ(cls->GetColorPointCount(), 601u);
+    EXPECT_EQ(cls->GetColorPoint(0).m_fValue, 0.0f);  // "n/a" reads as 0
+    read.SetRescaleIntercept(-1024);
+    read.SetBPP(12);
+    const unsigned int* table = read.GetColorTable();
+    ASSERT_NE(table, nullptr);
+    EXPECT_GT(table[2048] & 0xffu, 0u);
+    // It writes back and reads back with its points (three-digit and longer
+    // point numbers included).
+    const VXR_VOLR_ColorProtocol again(
+        CFG_ReadTreeText(CFG_WriteTreeText(read.ExportToCFG()), "again"));
+    EXPECT_TRUE(vxrp_test::SameStoredProtocol(read, again));
+}
+
 }  // namespace
