@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ binutils libgtest-dev libgmock-dev libbenchmark-dev pkg-config
-          libcairo2-dev fonts-dejavu-core libdcmtk-dev "$@")
+          libcairo2-dev fonts-dejavu-core libdcmtk-dev libpugixml-dev "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

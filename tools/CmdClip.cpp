@@ -85,7 +85,11 @@ void print_frame(int index, const VXR_ClippingParams& frame, const VXR_ClippingP
 
 }  // namespace
 
-int VxrpRunClip() {
+int VxrpRunClip(int argc, char** /*argv*/) {
+    if (argc > 0) {
+        std::fprintf(stderr, "usage: vxrp clip\n");
+        return 2;
+    }
     VXR_ClippingParams from;
     VXR_ClippingParams to;
     if (!first_key_frame(from) || !last_key_frame(to)) {

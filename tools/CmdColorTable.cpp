@@ -1,11 +1,14 @@
-// vxrp table - a colour protocol as the viewer uses it: soft-tissue and bone
-// classes on 12-bit CT data, a few entries of the colour table, a window drag
-// and the histogram-weighted average colour written into the "minus" class.
+// vxrp table [PRESET|FILE] - a colour protocol as the viewer uses it: a preset
+// (the default one without an argument) or a protocol file on 12-bit CT data,
+// a few entries of the colour table, a window drag and the histogram-weighted
+// average colour written into the "minus" class.
 
 #include <cstdio>
 #include <memory>
 #include <vector>
 
+#include "CFG/CFG_TreeFile.h"
+#include "tools/Presets.h"
 #include "tools/VxrpCommands.h"
 #include "volr/VXR_VOLR_ColorProtocol.h"
 
@@ -24,12 +27,6 @@ VXR_VOLR_ColorClass* make_class(const char* name, std::initializer_list<VXR_VOLR
     return cls;
 }
 
-// The normalised position of a Hounsfield value on 12-bit data stored with
-// intercept -1024 (raw 0 is -1024 HU, raw 4095 is 3071 HU).
-float at_hu(int hu) {
-    return static_cast<float>(hu + 1024) / 4095.0f;
-}
-
 void print_entries(VXR_VOLR_ColorProtocol& protocol) {
     const unsigned int* table = protocol.GetColorTable();
     if (table == nullptr) {
@@ -43,30 +40,48 @@ void print_entries(VXR_VOLR_ColorProtocol& protocol) {
     }
 }
 
+void show(VXR_VOLR_ColorProtocol& protocol);
+
 }  // namespace
 
-int VxrpRunTable() {
-    VXR_VOLR_ColorProtocol protocol(_bstr_t("CT soft tissue and bone"), 0.9f);
-    protocol.SetName(_bstr_t("ct_soft_bone"));
+int VxrpRunTable(int argc, char** argv) {
+    if (argc > 1) {
+        std::fprintf(stderr, "usage: vxrp table [PRESET|FILE]\n");
+        return 2;
+    }
+    const std::string source = argc == 1 ? argv[0] : std::string(kVxrpDefaultPreset);
+    std::unique_ptr<VXR_VOLR_ColorProtocol> loaded;
+    try {
+        loaded = VxrpLoadProtocol(source);
+    } catch (const _com_error& error) {
+        std::fprintf(stderr, "vxrp table: %s\n", error.what());
+        return 1;
+    }
+    VXR_VOLR_ColorProtocol& protocol = *loaded;
+    // The series: 12-bit CT stored unsigned, intercept -1024, slope 1.
     protocol.SetRescaleIntercept(-1024);
     protocol.SetRescaleSlope(1.0f);
     protocol.SetBPP(12);
-    protocol.AddColorClass(
-        make_class(
-            "soft tissue",
-            {{at_hu(-100), UTL_Color(160, 60, 40)}, {at_hu(200), UTL_Color(230, 150, 120)}},
-            {{at_hu(-150), 0.0f}, {at_hu(0), 0.25f}, {at_hu(150), 0.25f}, {at_hu(250), 0.0f}}),
-        -1);
-    protocol.AddColorClass(
-        make_class(
-            "bone",
-            {{at_hu(200), UTL_Color(240, 220, 180)}, {at_hu(1500), UTL_Color(255, 255, 250)}},
-            {{at_hu(150), 0.0f}, {at_hu(400), 0.8f}, {at_hu(3000), 1.0f}}),
-        -1);
 
-    std::printf("protocol \"%s\": %u classes, %d bits, values %d..%d\n",
-                protocol.GetDisplayedName().utf8().c_str(), protocol.GetClassCount(),
-                protocol.GetBPP(), protocol.GetStartRange(), protocol.GetEndRange());
+    std::printf("protocol %s \"%s\": %u classes, %d bits, values %d..%d\n",
+                protocol.GetName().utf8().c_str(), protocol.GetDisplayedName().utf8().c_str(),
+                protocol.GetClassCount(), protocol.GetBPP(), protocol.GetStartRange(),
+                protocol.GetEndRange());
+    try {
+        show(protocol);
+    } catch (const RWBoundsErr& error) {
+        // A class without colour points, or whose graph has no points, has no
+        // colour to give: the table (and a width drag) raise the bounds error.
+        std::fprintf(stderr, "vxrp table: %s: a class cannot be evaluated: %s\n", source.c_str(),
+                     error.what());
+        return 1;
+    }
+    return 0;
+}
+
+namespace {
+
+void show(VXR_VOLR_ColorProtocol& protocol) {
     std::printf("colour table:\n");
     print_entries(protocol);
 
@@ -75,8 +90,11 @@ int VxrpRunTable() {
         protocol.AddCenter(0.02f);
     }
     protocol.AddWidth(0.2f);
-    std::printf("after dragging the window (centre %.2f, width %.2f):\n",
-                protocol.GetClass(0)->GetCenter(), protocol.GetClass(0)->GetWidth());
+    if (protocol.GetClassCount() > 0) {
+        std::printf("after dragging the window (centre %.2f, width %.2f):\n",
+                    static_cast<double>(protocol.GetClass(0)->GetCenter()),
+                    static_cast<double>(protocol.GetClass(0)->GetWidth()));
+    }
     print_entries(protocol);
     protocol.ResetWindowing();
 
@@ -104,5 +122,23 @@ int VxrpRunTable() {
     std::printf("average colour %d %d %d; \"minus\" class now %d %d %d\n", average.GetRed(),
                 average.GetGreen(), average.GetBlue(), written.GetRed(), written.GetGreen(),
                 written.GetBlue());
+}
+
+}  // namespace
+
+int VxrpRunPresets(int /*argc*/, char** /*argv*/) {
+    for (const VxrpPreset& preset : VxrpPresets()) {
+        std::string displayed = "(unreadable)";
+        try {
+            displayed =
+                VXR_VOLR_ColorProtocol(CFG_ReadTreeText(preset.text, std::string(preset.name)))
+                    .GetDisplayedName()
+                    .utf8();
+        } catch (const _com_error& error) {
+            displayed = error.what();
+        }
+        std::printf("  %-16.*s %s%s\n", static_cast<int>(preset.name.size()), preset.name.data(),
+                    displayed.c_str(), preset.name == kVxrpDefaultPreset ? "  (default)" : "");
+    }
     return 0;
 }

@@ -91,7 +91,7 @@ VXR_RotationParams view(VXR_RotationParams::Orientation orientation) {
 
 }  // namespace
 
-int VxrpRunRotation() {
+int VxrpRunRotation(int /*argc*/, char** /*argv*/) {
     std::printf("Standard views (rows: where the volume's x, y and z axes turn to)\n");
     for (const NamedView& v : kViews) {
         const VXR_RotationParams params = view(v.orientation);

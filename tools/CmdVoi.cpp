@@ -64,9 +64,9 @@ void draw_backdrop(UI_PictureContext& picture) {
 
 }  // namespace
 
-int VxrpRunVoi() {
+int VxrpRunVoi(int argc, char** argv) {
     std::string output;
-    const auto& args = VxrpCommandArguments();
+    const std::vector<std::string> args(argv, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
         if ((args[i] == "-o" || args[i] == "--output") && i + 1 < args.size()) {
             output = args[++i];

@@ -4,13 +4,10 @@ const std::vector<VxrpCommand>& VxrpCommands() {
     static const std::vector<VxrpCommand> commands = {
         {"clip", "clip planes and a slab: a key-frame movie and a comparison", VxrpRunClip},
         {"rotation", "standard views and key-frame movies", VxrpRunRotation},
-        {"table", "colour protocol: table entries, a window drag, average colour", VxrpRunTable},
-        {"voi", "volumes of interest drawn as a viewer would ([-o FILE.png])", VxrpRunVoi, true},
+        {"table", "[PRESET|FILE] colour protocol: table entries, a window drag, average colour",
+         VxrpRunTable},
+        {"presets", "the preset colour protocols", VxrpRunPresets},
+        {"voi", "volumes of interest drawn as a viewer would ([-o FILE.png])", VxrpRunVoi},
     };
     return commands;
-}
-
-std::vector<std::string>& VxrpCommandArguments() {
-    static std::vector<std::string> arguments;
-    return arguments;
 }

@@ -8,19 +8,16 @@
 struct VxrpCommand {
     const char* name;
     const char* summary;
-    int (*run)();
-    // True: the command reads the arguments after its name
-    // (VxrpCommandArguments); otherwise extra arguments are a usage error.
-    bool takesArguments = false;
+    // Runs with the arguments after the command's name (none when every
+    // demonstration runs in turn).
+    int (*run)(int argc, char** argv);
 };
-
-// The arguments after the command's name.
-std::vector<std::string>& VxrpCommandArguments();
 
 const std::vector<VxrpCommand>& VxrpCommands();
 
 // The commands, one per file.
-int VxrpRunClip();
-int VxrpRunRotation();
-int VxrpRunTable();
-int VxrpRunVoi();
+int VxrpRunClip(int argc, char** argv);
+int VxrpRunPresets(int argc, char** argv);
+int VxrpRunRotation(int argc, char** argv);
+int VxrpRunTable(int argc, char** argv);
+int VxrpRunVoi(int argc, char** argv);

@@ -13,7 +13,7 @@ namespace {
 
 void print_usage(std::FILE* out) {
     std::fprintf(out,
-                 "usage: vxrp [command [options]]\n"
+                 "usage: vxrp [command [arguments]]\n"
                  "\n"
                  "Runs the VXRP library as a 3-D viewer would and prints the results.\n"
                  "Without a command, every demonstration runs in turn.\n"
@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
         int status = 0;
         for (const VxrpCommand& command : VxrpCommands()) {
             std::printf("=== %s ===\n", command.name);
-            status |= command.run();
+            status |= command.run(0, nullptr);
         }
         return status;
     }
@@ -51,12 +51,7 @@ int main(int argc, char** argv) {
     }
     for (const VxrpCommand& command : VxrpCommands()) {
         if (arg == command.name) {
-            if (argc > 2 && !command.takesArguments) {
-                print_usage(stderr);
-                return 2;
-            }
-            VxrpCommandArguments().assign(argv + 2, argv + argc);
-            return command.run();
+            return command.run(argc - 2, argv + 2);
         }
     }
     std::fprintf(stderr, "vxrp: unknown command '%s'\n\n", argv[1]);
