@@ -9,6 +9,7 @@
 #include <string>
 #include <typeinfo>
 
+#include "COM/COM_Error.h"
 #include "I18n/I18n_ConvertUtils.h"
 #include "UTL/UTL_Numeric.h"
 #include "log/Tmr_LogFile.h"
@@ -149,18 +150,24 @@ bool BeginsWith(const _bstr_t& name, std::u16string_view prefix) {
     return name.view().substr(0, prefix.size()) == prefix;
 }
 
-// A clone of graph as a trapeze graph; null for a null graph or when memory
-// runs out.
-VXR_VOLR_TrapezeOpacityGraph* CloneGraph(const VXR_VOLR_TrapezeOpacityGraph* graph) {
+// A clone of graph as a trapeze graph; null for a null graph. Raises
+// std::bad_alloc when memory runs out: a copy of a class must not quietly lose
+// its opacities.
+std::unique_ptr<VXR_VOLR_TrapezeOpacityGraph> CloneGraph(
+    const VXR_VOLR_TrapezeOpacityGraph* graph) {
     if (graph == nullptr) {
         return nullptr;
     }
-    VXR_VOLR_OpacityGraphIfc* clone = graph->Clone();
-    auto* trapeze = dynamic_cast<VXR_VOLR_TrapezeOpacityGraph*>(clone);
-    if (trapeze == nullptr) {
-        delete clone;
+    std::unique_ptr<VXR_VOLR_OpacityGraphIfc> clone(graph->Clone());
+    if (clone == nullptr) {
+        throw std::bad_alloc();
     }
-    return trapeze;
+    auto* trapeze = dynamic_cast<VXR_VOLR_TrapezeOpacityGraph*>(clone.get());
+    if (trapeze == nullptr) {
+        throw std::bad_cast();  // a derived graph whose Clone answers another type
+    }
+    clone.release();
+    return std::unique_ptr<VXR_VOLR_TrapezeOpacityGraph>(trapeze);
 }
 
 }  // namespace
@@ -171,10 +178,15 @@ VXR_VOLR_ColorPoint::VXR_VOLR_ColorPoint(const CFG_ITreePtr& tree) {
     const int red = tree->GetInt("r");
     const int green = tree->GetInt("g");
     const int blue = tree->GetInt("b");
-    const std::string text = tree->GetString("value").utf8();
-    const double value = I18n_ConvertUtils::DicomLocaleStrNum2Double(text);
+    const _bstr_t text = tree->GetString("value");
+    const auto value = static_cast<float>(I18n_ConvertUtils::DicomLocaleStrNum2Double(text.utf8()));
+    if (!std::isfinite(value)) {
+        // A point at no finite place has no place in the ramp's order.
+        COM_RaiseError(DISP_E_TYPEMISMATCH,
+                       "VXR_VOLR_ColorPoint: the value \"" + text.utf8() + "\" is not finite");
+    }
     m_Color = UTL_Color(red, green, blue);
-    m_fValue = static_cast<float>(value);
+    m_fValue = value;
 }
 
 CFG_ITreePtr VXR_VOLR_ColorPoint::ExportToCFG() const {
@@ -220,25 +232,27 @@ VXR_VOLR_ColorClass::VXR_VOLR_ColorClass(const CFG_ITreePtr& tree) {
     m_pOpacityGraph = graph.release();
 }
 
+// The points are copied as they stand, in their order, whatever it is: a copy
+// evaluates exactly as its source.
 VXR_VOLR_ColorClass::VXR_VOLR_ColorClass(const VXR_VOLR_ColorClass& other)
-    : UTL_ChangeCounter(other) {
+    : UTL_ChangeCounter(other), m_ColorPoints(other.m_ColorPoints) {
     copy_state(other);
-    m_pOpacityGraph = CloneGraph(other.m_pOpacityGraph);
-    for (const VXR_VOLR_ColorPoint& point : other.m_ColorPoints) {
-        AddColorPoint(point);
-    }
+    m_pOpacityGraph = CloneGraph(other.m_pOpacityGraph).release();
 }
 
 VXR_VOLR_ColorClass& VXR_VOLR_ColorClass::operator=(const VXR_VOLR_ColorClass& other) {
     if (this == &other) {
         return *this;
     }
-    VXR_VOLR_TrapezeOpacityGraph* graph = CloneGraph(other.m_pOpacityGraph);
+    // Everything that can fail comes first, so that a failed copy leaves this
+    // class as it was.
+    RWTValOrderedVector<VXR_VOLR_ColorPoint> points(other.m_ColorPoints);
+    std::unique_ptr<VXR_VOLR_TrapezeOpacityGraph> graph = CloneGraph(other.m_pOpacityGraph);
     UTL_ChangeCounter::operator=(other);
     copy_state(other);
-    m_ColorPoints = other.m_ColorPoints;
+    m_ColorPoints.swap(points);
     delete m_pOpacityGraph;
-    m_pOpacityGraph = graph;
+    m_pOpacityGraph = graph.release();
     return *this;
 }
 

@@ -22,7 +22,8 @@ class VXR_VOLR_ColorPoint {
 
     // Reads a colour-point node: integers "r", "g", "b", then the number "value".
     // The tree stays the caller's; a null tree or a failed read (a missing "r",
-    // for one) raises _com_error.
+    // for one) raises _com_error, and so does a value that is not finite as a
+    // float ("nan", "inf", 1e39), DISP_E_TYPEMISMATCH.
     explicit VXR_VOLR_ColorPoint(const CFG_ITreePtr& tree);
     // A new, initialised, unnamed colour-point tree; the caller owns the reference.
     CFG_ITreePtr ExportToCFG() const;
@@ -50,7 +51,9 @@ class VXR_VOLR_ColorPointCompare {
 // ApplyWindowing bakes it into them.
 //
 // Ownership: the class owns its graph and deletes it; copies (constructor and
-// assignment) clone it, so no two classes share one. SetOpacityGraph adopts the
+// assignment) clone it, so no two classes share one. A copy is complete, equal
+// to its source point for point (in the source's order, whatever it is), or
+// it raises std::bad_alloc and an assigned class stays as it was. SetOpacityGraph adopts the
 // new graph and does NOT delete the graph held before: a caller that replaces a
 // graph deletes the old one itself (it may still hold and use it).
 //

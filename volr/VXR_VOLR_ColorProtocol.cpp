@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -46,19 +47,22 @@ int SaturateToInt(long long value) {
 
 // 2^k as double, 0 for k < 0 (no 2^(-1) for signed data without bits);
 // +infinity beyond the double range, which saturates like the huge value would.
-double PowerOfTwo(int k) {
-    return k < 0 ? 0.0 : std::ldexp(1.0, k);
+double PowerOfTwo(long long k) {
+    if (k < 0) {
+        return 0.0;
+    }
+    return std::ldexp(1.0, k > INT_MAX ? INT_MAX : static_cast<int>(k));
 }
 
 // 2^k - 1 evaluated in double (so 2^k from k = 54 on); 0 for k <= 0.
-double PowerOfTwoMinusOne(int k) {
+double PowerOfTwoMinusOne(long long k) {
     if (k <= 0) {
         return 0.0;
     }
     if (k < 64) {
         return static_cast<double>((std::uint64_t{1} << k) - 1);
     }
-    return std::ldexp(1.0, k);
+    return PowerOfTwo(k);
 }
 
 // The largest float below which a float sum counts as transparent:
@@ -301,15 +305,53 @@ void VXR_VOLR_ColorProtocol::delete_place_holders() {
 }
 
 void VXR_VOLR_ColorProtocol::free_table() {
-    if (m_bOwnsColorTable) {
-        delete[] m_pColorTable;
-    }
-    m_pColorTable = nullptr;
+    // Images that still look at the block keep it alive.
+    m_ColorTable.reset();
     m_bOwnsColorTable = false;
     m_nColorTableBits = 0;
 }
 
+namespace {
+
+// Owned copies of a list of classes (null entries stay null); raises
+// std::bad_alloc with nothing leaked when memory runs out.
+RWTValOrderedVector<VXR_VOLR_ColorClass*> CopyClasses(
+    const RWTValOrderedVector<VXR_VOLR_ColorClass*>& source) {
+    std::vector<std::unique_ptr<VXR_VOLR_ColorClass>> copies(source.entries());
+    RWTValOrderedVector<VXR_VOLR_ColorClass*> result;
+    result.resize(source.entries());
+    for (std::size_t i = 0; i < source.entries(); ++i) {
+        if (source[i] != nullptr) {
+            copies[i] = std::make_unique<VXR_VOLR_ColorClass>(*source[i]);
+        }
+    }
+    for (std::size_t i = 0; i < copies.size(); ++i) {
+        result[i] = copies[i].release();
+    }
+    return result;
+}
+
+void DeleteClasses(RWTValOrderedVector<VXR_VOLR_ColorClass*>& classes) {
+    for (VXR_VOLR_ColorClass*& cls : classes) {
+        delete cls;
+        cls = nullptr;
+    }
+    classes.clear();
+}
+
+}  // namespace
+
 void VXR_VOLR_ColorProtocol::copy_data(const VXR_VOLR_ColorProtocol& src) {
+    // The copies are made first: when memory runs out, std::bad_alloc leaves
+    // this protocol as it was.
+    RWTValOrderedVector<VXR_VOLR_ColorClass*> classes = CopyClasses(src.m_ColorClasses);
+    RWTValOrderedVector<VXR_VOLR_ColorClass*> holders;
+    try {
+        holders = CopyClasses(src.m_TissuePlaceHolders);
+    } catch (...) {
+        DeleteClasses(classes);
+        throw;
+    }
     if (&src != this) {
         m_Name = src.m_Name;
         m_DisplayedName = src.m_DisplayedName;
@@ -328,23 +370,11 @@ void VXR_VOLR_ColorProtocol::copy_data(const VXR_VOLR_ColorProtocol& src) {
     m_bIsVisible = src.m_bIsVisible;
     m_bColorTableValid = false;
     m_bAverageColorValid = false;
-
-    delete_classes();
-    for (const VXR_VOLR_ColorClass* cls : src.m_ColorClasses) {
-        m_ColorClasses.append(new VXR_VOLR_ColorClass(*cls));
-    }
-
+    m_ColorClasses.swap(classes);
+    DeleteClasses(classes);
     m_pTissueClassHash = src.m_pTissueClassHash;
-
-    delete_place_holders();
-    m_TissuePlaceHolders.resize(src.m_TissuePlaceHolders.entries());
-    for (std::size_t t = 0; t < src.m_TissuePlaceHolders.entries(); ++t) {
-        const VXR_VOLR_ColorClass* holder = src.m_TissuePlaceHolders[t];
-        if (holder != nullptr) {
-            m_TissuePlaceHolders[t] = new VXR_VOLR_ColorClass(*holder);
-        }
-    }
-
+    m_TissuePlaceHolders.swap(holders);
+    DeleteClasses(holders);
     UTL_ChangeCounter::operator=(src);
 }
 
@@ -356,9 +386,10 @@ void VXR_VOLR_ColorProtocol::FreezeCopy(VXR_VOLR_ColorProtocol& src) {
         return;
     }
     m_bColorTableValid = src.m_bColorTableValid;
-    if (src.m_pColorTable != m_pColorTable) {
+    if (src.m_ColorTable != m_ColorTable) {
+        // The image shares the block: it lives while any protocol looks at it.
         free_table();
-        m_pColorTable = src.m_pColorTable;
+        m_ColorTable = src.m_ColorTable;
         m_bOwnsColorTable = false;
     }
     // else: src already looks at this block (an image of this protocol being
@@ -502,7 +533,9 @@ int VXR_VOLR_ColorProtocol::GetStartRange() const {
     if (!m_bSigned) {
         return m_nRescaleIntercept;
     }
-    const double half = PowerOfTwo(m_nBPP - 1) * static_cast<double>(m_fRescaleSlope);
+    // bits - 1 in 64 bits: no bit count overflows it.
+    const double half =
+        PowerOfTwo(static_cast<long long>(m_nBPP) - 1) * static_cast<double>(m_fRescaleSlope);
     return SaturateToInt(static_cast<long long>(m_nRescaleIntercept) - UTL_TruncToInt(half));
 }
 
@@ -510,7 +543,7 @@ int VXR_VOLR_ColorProtocol::GetEndRange() const {
     if (m_bIsHounsfield) {
         return kHounsfieldEnd;
     }
-    const int k = m_bSigned ? m_nBPP - 1 : m_nBPP;
+    const long long k = m_bSigned ? static_cast<long long>(m_nBPP) - 1 : m_nBPP;
     const double top = PowerOfTwoMinusOne(k) * static_cast<double>(m_fRescaleSlope);
     return SaturateToInt(static_cast<long long>(m_nRescaleIntercept) + UTL_TruncToInt(top));
 }
@@ -567,12 +600,16 @@ VXR_VOLR_ColorClass* VXR_VOLR_ColorProtocol::GetTissuePlaceHolder(TIS_TissueType
 
 // --- colour table ----------------------------------------------------------------------
 
+std::size_t VXR_VOLR_ColorProtocol::table_entries(int bits) {
+    return bits >= 1 && bits <= kMaxTableBits ? std::size_t{1} << bits : 0;
+}
+
 bool VXR_VOLR_ColorProtocol::ensure_table_block() {
     // Every read of a table that cannot be had tries again (the table stays
     // invalid); the reason is logged once for each bit count that fails, not
     // on every read.
     const bool reported = m_bNoTableReported && m_nNoTableBits == m_nBPP;
-    if (m_nBPP < 0 || m_nBPP > kMaxTableBits) {
+    if (m_nBPP != 0 && table_entries(m_nBPP) == 0) {
         free_table();
         if (!reported) {
             TMR_LOG(kLogSource, 3, "No color table for %d bits per pixel (1 to %d supported)\n",
@@ -582,12 +619,19 @@ bool VXR_VOLR_ColorProtocol::ensure_table_block() {
         m_nNoTableBits = m_nBPP;
         return false;
     }
-    if (m_bOwnsColorTable && m_pColorTable != nullptr && m_nColorTableBits == m_nBPP) {
+    if (m_bOwnsColorTable && m_ColorTable != nullptr && m_nColorTableBits == m_nBPP) {
         return true;
     }
     free_table();
-    const std::size_t entries = std::size_t{1} << m_nBPP;
-    std::uint32_t* block = new (std::nothrow) std::uint32_t[entries];
+    const std::size_t entries = table_entries(m_nBPP);
+    std::shared_ptr<std::uint32_t[]> block;
+    if (std::uint32_t* raw = new (std::nothrow) std::uint32_t[entries]; raw != nullptr) {
+        try {
+            block.reset(raw);  // frees raw itself when its share cannot be made
+        } catch (const std::bad_alloc&) {
+            block.reset();
+        }
+    }
     if (block == nullptr) {
         if (!reported) {
             TMR_LOG(kLogSource, 3, "No color table: no memory for %zu entries\n", entries);
@@ -596,7 +640,7 @@ bool VXR_VOLR_ColorProtocol::ensure_table_block() {
         m_nNoTableBits = m_nBPP;
         return false;
     }
-    m_pColorTable = block;
+    m_ColorTable = std::move(block);
     m_bOwnsColorTable = true;
     m_nColorTableBits = m_nBPP;
     m_bNoTableReported = false;
@@ -610,8 +654,8 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
     if (!ensure_table_block()) {
         return;
     }
-    const std::size_t entries = std::size_t{1} << m_nBPP;
-    std::uint32_t* table = m_pColorTable;
+    const std::size_t entries = table_entries(m_nBPP);
+    std::uint32_t* table = m_ColorTable.get();
     if (!m_bIsVisible) {
         std::memset(table, 0, entries * sizeof *table);
         return;
@@ -696,22 +740,23 @@ unsigned int* VXR_VOLR_ColorProtocol::GetColorTable() {
     if (!m_bColorTableValid) {
         CalculateColorTable();
     }
-    if (m_pColorTable == nullptr || m_nBPP <= 0 || m_nBPP > kMaxTableBits) {
+    const std::size_t entries = table_entries(m_nBPP);
+    if (m_ColorTable == nullptr || entries == 0) {
         return nullptr;
     }
     if (m_bSigned) {
-        return m_pColorTable + (std::size_t{1} << (m_nBPP - 1));
+        return m_ColorTable.get() + entries / 2;
     }
-    return m_pColorTable;
+    return m_ColorTable.get();
 }
 
 void VXR_VOLR_ColorProtocol::Print() {
     CalculateColorTable();
-    if (m_pColorTable != nullptr && m_nBPP > 0 && m_nBPP <= kMaxTableBits) {
-        const std::size_t entries = std::size_t{1} << m_nBPP;
+    const std::size_t entries = table_entries(m_nBPP);
+    if (m_ColorTable != nullptr && entries != 0) {
         const double last = static_cast<double>(entries - 1);
         for (std::size_t k = 0; k < entries; ++k) {
-            const std::uint32_t entry = m_pColorTable[k];
+            const std::uint32_t entry = m_ColorTable[k];
             std::printf("%d\t%f\t%d\t%d\t%d\t%d\t%x\n", static_cast<int>(k),
                         static_cast<double>(k) / last, static_cast<int>(entry & 0xffu),
                         static_cast<int>(entry >> 24), static_cast<int>((entry >> 16) & 0xffu),
@@ -728,10 +773,10 @@ void VXR_VOLR_ColorProtocol::CalculateAverageColor(unsigned long* histogram, int
     if (!m_bColorTableValid) {
         CalculateColorTable();
     }
-    if (m_pColorTable == nullptr || m_nBPP < 0 || m_nBPP > kMaxTableBits) {
+    const std::size_t entries = table_entries(m_nBPP);
+    if (m_ColorTable == nullptr || entries == 0) {
         return;
     }
-    const std::size_t entries = std::size_t{1} << m_nBPP;
     if (count < 0 || static_cast<std::size_t>(count) != entries) {
         return;
     }
@@ -747,7 +792,7 @@ void VXR_VOLR_ColorProtocol::CalculateAverageColor(unsigned long* histogram, int
     float sumGreen = 0.0f;
     float sumBlue = 0.0f;
     for (std::size_t k = 0; k < entries; ++k) {
-        const std::uint32_t entry = m_pColorTable[k];
+        const std::uint32_t entry = m_ColorTable[k];
         const double counted = static_cast<float>(histogram[k]);
         const auto weight = static_cast<float>(counted / voxels * (entry & 0xffu));
         const double wide = weight;

@@ -381,7 +381,12 @@ void VXR_VOLR_TrapezeOpacityGraph::SetBPP(int bpp) {
 }
 
 VXR_VOLR_OpacityGraphIfc* VXR_VOLR_TrapezeOpacityGraph::Clone() const {
-    return new (std::nothrow) VXR_VOLR_TrapezeOpacityGraph(*this);
+    // The copy of the points allocates too: any allocation that fails answers null.
+    try {
+        return new VXR_VOLR_TrapezeOpacityGraph(*this);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 _bstr_t VXR_VOLR_TrapezeOpacityGraph::GetTypeStr() const {

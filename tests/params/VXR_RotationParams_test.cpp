@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -658,44 +660,47 @@ TEST(VXR_RotationParams, InterpolateRejectsBadInputAndMakesNothing) {
     EXPECT_EQ(foreignLast[1], &marker);
 }
 
-TEST(VXR_RotationParams, RunningOutOfMemoryGivesNoCloneAndNoFrames) {
+TEST(VXR_RotationParams, RunningOutOfMemoryAnywhereGivesNoCloneAndNoFrames) {
+    // A name beyond the short-string buffer, so that its copy allocates too.
     Rot live;
-    {
-        vxrp_test::NothrowNewFailure failing;
-        EXPECT_EQ(live.Clone(), nullptr);
-    }
+    live.SetName("VXR_RotationParams of the main volume view");
+    vxrp_test::FailEachAllocation(
+        [&] {
+            UTL_BaseParams* clone = live.Clone();
+            if (clone != nullptr) {
+                EXPECT_EQ(clone->GetName(), live.GetName());
+                clone->Release();
+            }
+        },
+        [](bool raised) { EXPECT_FALSE(raised); });
 
-    // A movie of five frames needs the list of new frames and three frames;
-    // whichever of the four allocations fails, no slot changes and nothing
-    // made before it is left behind (the leak check sees to that).
+    // A five-frame movie between two views and a full turn: whichever
+    // allocation fails, the answer is false, no slot changes and nothing made
+    // before it is left behind (the leak check sees to that).
     Rot first;
+    first.SetName("VXR_RotationParams of the main volume view");
     Rot last;
     last.FlipView();
     Rot marker;
-    for (int succeeding = 0; succeeding < 4; ++succeeding) {
-        UTL_BaseParams* frames[5] = {&first, &marker, &marker, &marker, &last};
-        {
-            vxrp_test::NothrowNewFailure failing(succeeding);
-            EXPECT_FALSE(first.Interpolate(frames, 5, nullptr)) << succeeding;
-        }
-        for (int i = 1; i < 4; ++i) {
-            EXPECT_EQ(frames[i], &marker) << succeeding << " slot " << i;
-        }
-        UTL_BaseParams* turn[3] = {&first, &marker, nullptr};
-        {
-            vxrp_test::NothrowNewFailure failing(succeeding % 3);
-            EXPECT_FALSE(first.Interpolate(turn, 3, nullptr)) << succeeding;
-        }
-        EXPECT_EQ(turn[1], &marker);
-        EXPECT_EQ(turn[2], nullptr);
-    }
-    UTL_BaseParams* frames[5] = {&first, &marker, &marker, &marker, &last};
-    {
-        vxrp_test::NothrowNewFailure enough(4);
-        ASSERT_TRUE(first.Interpolate(frames, 5, nullptr));
-    }
-    for (int i = 1; i < 4; ++i) {
-        EXPECT_NE(frames[i], &marker);
-        delete frames[i];
+    for (const bool fullTurn : {false, true}) {
+        const int failures = vxrp_test::FailEachAllocation(
+            [&] {
+                UTL_BaseParams* movie[5] = {&first, &marker, &marker, &marker, &last};
+                UTL_BaseParams* turn[3] = {&first, &marker, nullptr};
+                UTL_BaseParams** frames = fullTurn ? turn : movie;
+                const int n = fullTurn ? 3 : 5;
+                const UTL_BaseParams* before[5] = {};
+                std::copy(frames, frames + n, before);
+                if (first.Interpolate(frames, n, nullptr)) {
+                    for (int i = 1; i < n - (fullTurn ? 0 : 1); ++i) {
+                        EXPECT_NE(frames[i], before[i]);
+                        delete frames[i];
+                    }
+                } else {
+                    EXPECT_TRUE(std::equal(frames, frames + n, before));
+                }
+            },
+            [](bool raised) { EXPECT_FALSE(raised); });
+        EXPECT_GE(failures, 3) << fullTurn;
     }
 }
