@@ -16,6 +16,7 @@
 
 #include "support/ColorProtocolSamples.h"
 #include "support/ColorTableReference.h"
+#include "volr/VXR_VOLR_BatchEvaluation.h"
 #include "volr/VXR_VOLR_ColorProtocol.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "tools/VxrpCommands.h"
+#include "VxrpCommands.h"
 #include "volr/VXR_VOLR_ColorProtocol.h"
 
 namespace {

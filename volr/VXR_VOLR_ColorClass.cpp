@@ -40,24 +40,21 @@ constexpr int kPositionPrecision = 10;
 using vxr_volr_batch::ClampToUnit;
 
 // The arithmetic of one evaluation, shared by CalcInverseWindowing, GetColor
-// and the batch evaluation so that they cannot drift apart. Compiled with the
-// batch option and always inlined (see VXR_VOLR_BatchEvaluation.h).
-#pragma GCC push_options
-#pragma GCC optimize("no-trapping-math", "fp-contract=off")
+// and the batch evaluation so that they cannot drift apart.
 
 // The inverse window in two steps: the offset of v from pivot + centre ...
-[[gnu::always_inline]] inline double WindowOffset(float v, double center, double pivot) {
+inline double WindowOffset(float v, double center, double pivot) {
     return static_cast<double>(v) - center - pivot;
 }
 
 // ... scaled back about the pivot, rounded to float. scale is not 0.
-[[gnu::always_inline]] inline float InverseWindow(double offset, double scale, double pivot) {
+inline float InverseWindow(double offset, double scale, double pivot) {
     return static_cast<float>(offset / scale + pivot);
 }
 
 // Width -1 collapses the window onto one position: everything off it is
 // infinitely far out, the position itself has no preimage.
-[[gnu::always_inline]] inline float CollapsedInverseWindow(double offset) {
+inline float CollapsedInverseWindow(double offset) {
     if (offset > 0.0) {
         return std::numeric_limits<float>::infinity();
     }
@@ -67,30 +64,30 @@ using vxr_volr_batch::ClampToUnit;
     return std::numeric_limits<float>::quiet_NaN();
 }
 
-[[gnu::always_inline]] inline double ColorSegmentLength(float left, float right) {
+inline double ColorSegmentLength(float left, float right) {
     return static_cast<double>(right) - left;
 }
 
 // A segment this short decides nothing.
-[[gnu::always_inline]] inline bool IsShortColorSegment(double length) {
+inline bool IsShortColorSegment(double length) {
     return length < kShortColorSegment;
 }
 
 // How far a segment ending at right reaches: a position below this (as
 // doubles) is decided by it unless an earlier segment decided.
-[[gnu::always_inline]] inline double ColorSegmentReach(float right) {
+inline double ColorSegmentReach(float right) {
     return right + kColorSegmentTolerance;
 }
 
 // The blend factor of a segment: 1 / length, rounded to float.
-[[gnu::always_inline]] inline double BlendFactor(double length) {
+inline double BlendFactor(double length) {
     return static_cast<float>(1.0 / length);
 }
 
 // One channel blended at w between the points left and right, before the
 // truncation.
-[[gnu::always_inline]] inline double BlendChannel(double w, double left, double right, int leftComp,
-                                                  int rightComp, double h) {
+inline double BlendChannel(double w, double left, double right, int leftComp, int rightComp,
+                           double h) {
     const double toLeft = w - left;
     const double toRight = right - w;
     return (rightComp * toLeft + toRight * leftComp) * h + kComponentRounding;
@@ -133,8 +130,6 @@ VXR_VOLR_BATCH_KERNEL void BlendKernel(const float* at, int count, double left, 
         blue[k] = TruncToIntSelect(BlendChannel(at[k], left, right, leftBlue, rightBlue, h));
     }
 }
-
-#pragma GCC pop_options
 
 float ClampWindowOffset(float value) {
     if (value < -1.0f) {

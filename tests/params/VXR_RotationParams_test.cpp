@@ -85,6 +85,7 @@ constexpr double kViewTolerance = 1e-6;
 // Gives tests the protected counting turn.
 class RotatingParams : public VXR_RotationParams {
   public:
+    using VXR_RotationParams::operator=;
     using VXR_RotationParams::rotate;
 };
 
@@ -169,7 +170,7 @@ TEST(VXR_RotationParams, TurnsUseTheFloatDegreeFactorAndActAfterTheCurrentMatrix
     // Every whole and half degree: an implementation converting in double, or
     // with pi/180 spelt differently, differs from this in some of them.
     for (int half = -720; half <= 720; ++half) {
-        const float degrees = half * 0.5f;
+        const float degrees = static_cast<float>(half) * 0.5f;  // exact: |half| <= 720
         struct Case {
             void (Rot::*turn)(float);
             char axis;
@@ -553,7 +554,7 @@ TEST(VXR_RotationParams, InterpolateWithoutLastKeyFrameMakesOneFullTurnAboutMinu
     for (int i = 1; i < 5; ++i) {
         ASSERT_NE(frames[i], nullptr) << i;
         // Frame i is turned by i * 72 degrees about -y, i.e. -i * 72 about y.
-        const Mat expected = product(start, turn(-72.0f * i, 'y'));
+        const Mat expected = product(start, turn(-72.0f * static_cast<float>(i), 'y'));
         EXPECT_LT(max_difference(matrix_of(frames[i]), expected), 2e-6) << i;
         EXPECT_EQ(dynamic_cast<Rot*>(frames[i])->GetCounter(), first.GetCounter() + i);
     }

@@ -15,6 +15,7 @@
 #include "CFG/CFG_ITree.h"
 #include "RW/RW_Errors.h"
 #include "support/TestRandom.h"
+#include "volr/VXR_VOLR_BatchEvaluation.h"
 #include "volr/VXR_VOLR_TrapezeOpacityGraph.h"
 
 namespace {
