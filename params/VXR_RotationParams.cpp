@@ -1,4 +1,4 @@
-#include "params/VXR_RotationParams.h"
+#include "VXR_RotationParams.h"
 
 #include <bit>
 #include <cstdint>

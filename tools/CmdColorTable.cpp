@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "VXR_VOLR_ColorProtocol.h"
 #include "VxrpCommands.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <numbers>
 
 #include "IP/IP_Matrix.h"
+#include "VXR_RotationParams.h"
 #include "VxrpCommands.h"
-#include "params/VXR_RotationParams.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "VXR_LibraryInfo.h"
 #include "VxrpCommands.h"
-#include "objroot/VXR_LibraryInfo.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The simple loops that the batch evaluations of the colour class and of the
 // opacity graph share (see VXR_VOLR_BatchEvaluation.h).
-#include "volr/VXR_VOLR_BatchEvaluation.h"
+#include "VXR_VOLR_BatchEvaluation.h"
 
 namespace vxr_volr_batch VXR_VOLR_BATCH_HIDDEN {
 

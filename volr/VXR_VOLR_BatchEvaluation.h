@@ -27,8 +27,8 @@
 #include <optional>
 #include <vector>
 
-#include "volr/VXR_VOLR_ColorClass.h"
-#include "volr/VXR_VOLR_TrapezeOpacityGraph.h"
+#include "VXR_VOLR_ColorClass.h"
+#include "VXR_VOLR_TrapezeOpacityGraph.h"
 
 // On the definition of every kernel.
 //

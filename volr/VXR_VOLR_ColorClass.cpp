@@ -1,4 +1,4 @@
-#include "volr/VXR_VOLR_ColorClass.h"
+#include "VXR_VOLR_ColorClass.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,8 +12,8 @@
 #include "COM/COM_Error.h"
 #include "I18n/I18n_ConvertUtils.h"
 #include "UTL/UTL_Numeric.h"
+#include "VXR_VOLR_BatchEvaluation.h"
 #include "log/Tmr_LogFile.h"
-#include "volr/VXR_VOLR_BatchEvaluation.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "RW/RWTValOrderedVector.h"
 #include "UTL/UTL_ChangeCounter.h"
 #include "UTL/UTL_Color.h"
-#include "volr/VXR_VOLR_TrapezeOpacityGraph.h"
+#include "VXR_VOLR_TrapezeOpacityGraph.h"
 
 // One colour point of a class's colour ramp: the colour m_Color holds at the
 // normalised value m_fValue.

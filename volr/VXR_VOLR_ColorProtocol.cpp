@@ -1,4 +1,4 @@
-#include "volr/VXR_VOLR_ColorProtocol.h"
+#include "VXR_VOLR_ColorProtocol.h"
 
 #include <climits>
 #include <cmath>

@@ -11,7 +11,7 @@
 #include "TIS/TIS_TissueType.h"
 #include "UTL/UTL_ChangeCounter.h"
 #include "UTL/UTL_Color.h"
-#include "volr/VXR_VOLR_ColorClass.h"
+#include "VXR_VOLR_ColorClass.h"
 
 // Functors over wide strings for the tissue-class hash. All three are
 // case-sensitive and look at the UTF-16 code units up to the first zero unit

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "UTL/UTL_Numeric.h"
+#include "VXR_VOLR_BatchEvaluation.h"
+#include "VXR_VOLR_ColorProtocol.h"
 #include "log/Tmr_LogFile.h"
-#include "volr/VXR_VOLR_BatchEvaluation.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
 
 static_assert(sizeof(unsigned int) == sizeof(std::uint32_t), "table entries are 32-bit words");
 

@@ -1,4 +1,4 @@
-#include "volr/VXR_VOLR_TrapezeOpacityGraph.h"
+#include "VXR_VOLR_TrapezeOpacityGraph.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,7 +14,7 @@
 
 #include "I18n/I18n_ConvertUtils.h"
 #include "UTL/UTL_Numeric.h"
-#include "volr/VXR_VOLR_BatchEvaluation.h"
+#include "VXR_VOLR_BatchEvaluation.h"
 
 namespace {
 

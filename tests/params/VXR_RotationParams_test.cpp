@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "IP/IP_Matrix.h"
+#include "VXR_RotationParams.h"
 #include "log/Tmr_LogFile.h"
-#include "params/VXR_RotationParams.h"
 #include "support/AllocationFailure.h"
 #include "support/LogExpectations.h"
 #include "support/MatrixTestUtils.h"

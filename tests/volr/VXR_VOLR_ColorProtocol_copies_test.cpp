@@ -11,10 +11,10 @@
 
 #include "CFG/CFG_ITree.h"
 #include "COM/COM_Error.h"
+#include "VXR_VOLR_ColorProtocol.h"
 #include "support/AllocationFailure.h"
 #include "support/ColorProtocolSamples.h"
 #include "support/LogExpectations.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
 
 namespace {
 
