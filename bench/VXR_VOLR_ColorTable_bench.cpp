@@ -14,9 +14,10 @@
 #include <memory>
 #include <vector>
 
+#include "VXR_VOLR_BatchEvaluation.h"
+#include "VXR_VOLR_ColorProtocol.h"
 #include "support/ColorProtocolSamples.h"
 #include "support/ColorTableReference.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "CFG/CFG_TreeFile.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
+#include "VXR_VOLR_ColorProtocol.h"
 
 namespace {
 

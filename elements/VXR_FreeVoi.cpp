@@ -1,4 +1,4 @@
-#include "elements/VXR_FreeVoi.h"
+#include "VXR_FreeVoi.h"
 
 #include <new>
 

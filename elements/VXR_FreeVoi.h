@@ -1,6 +1,6 @@
 #pragma once
 
-#include "elements/VXR_Voi.h"
+#include "VXR_Voi.h"
 
 // VXR_FreeVoi - a free-hand volume of interest: the open polyline of the points
 // the user lays down, two or more in drawing order (created as two copies of the

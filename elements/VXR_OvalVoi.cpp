@@ -1,4 +1,4 @@
-#include "elements/VXR_OvalVoi.h"
+#include "VXR_OvalVoi.h"
 
 #include <climits>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "elements/VXR_Voi.h"
+#include "VXR_Voi.h"
 
 // VXR_OvalVoi - an oval volume of interest: the ellipse inscribed in four
 // corners kept as VXR_RectVoi keeps them (P0 anchor, P2 opposite, P1 = (P2.x,

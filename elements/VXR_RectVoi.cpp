@@ -1,4 +1,4 @@
-#include "elements/VXR_RectVoi.h"
+#include "VXR_RectVoi.h"
 
 #include <new>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "elements/VXR_Voi.h"
+#include "VXR_Voi.h"
 
 // VXR_RectVoi - a rectangular volume of interest, spanned by four corners:
 // P0 the anchor where the user started, P2 the opposite corner, P1 = (P2.x,

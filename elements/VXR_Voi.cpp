@@ -1,4 +1,4 @@
-#include "elements/VXR_Voi.h"
+#include "VXR_Voi.h"
 
 #include <climits>
 #include <cstdint>

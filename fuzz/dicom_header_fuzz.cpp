@@ -17,9 +17,9 @@
 #include "DICOM/Dicom_DS.h"
 #include "DICOM/Dicom_Tag.h"
 #include "DICOM/IOD_Msg.h"
+#include "VXR_VOLR_ProtocolParams.h"
 #include "dcmtk/config/osconfig.h"
 #include "dcmtk/oflog/oflog.h"
-#include "volr/VXR_VOLR_ProtocolParams.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "CFG/CFG_TreeFile.h"
 #include "RW/RW_Errors.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
+#include "VXR_VOLR_ColorProtocol.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -1,4 +1,4 @@
-#include "objroot/UTL2_QOR_ATL.h"
+#include "UTL2_QOR_ATL.h"
 
 #include <atomic>
 #include <cstdlib>

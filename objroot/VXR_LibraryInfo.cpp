@@ -1,4 +1,4 @@
-#include "objroot/VXR_LibraryInfo.h"
+#include "VXR_LibraryInfo.h"
 
 const char* VXR_GetLibraryVersion() {
     return VXRP_VERSION_STRING;

@@ -1,4 +1,4 @@
-#include "params/VXR_ClippingParams.h"
+#include "VXR_ClippingParams.h"
 
 #include <array>
 #include <cmath>

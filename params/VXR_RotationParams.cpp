@@ -1,4 +1,4 @@
-#include "params/VXR_RotationParams.h"
+#include "VXR_RotationParams.h"
 
 #include <bit>
 #include <cstdint>
@@ -103,7 +103,13 @@ void VXR_RotationParams::Freeze() {
 }
 
 UTL_BaseParams* VXR_RotationParams::Clone() {
-    return new (std::nothrow) VXR_RotationParams(*this);
+    // The copy of the registered name allocates too: any allocation that
+    // fails answers null.
+    try {
+        return new VXR_RotationParams(*this);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 void VXR_RotationParams::Defrost() {
@@ -145,23 +151,22 @@ bool VXR_RotationParams::Interpolate(UTL_BaseParams** frames, int n, UTL_BasePar
     }
 
     // The new frames are gathered first and only then put into the slots, so
-    // running out of memory half-way leaves the caller's array untouched.
-    std::unique_ptr<std::unique_ptr<VXR_RotationParams>[]> made(
-        new (std::nothrow) std::unique_ptr<VXR_RotationParams>[static_cast<std::size_t>(count)]);
-    if (made == nullptr) {
+    // running out of memory half-way (in any allocation, the copies of the
+    // registered name included) leaves the caller's array untouched.
+    std::unique_ptr<std::unique_ptr<VXR_RotationParams>[]> made;
+    try {
+        made.reset(new std::unique_ptr<VXR_RotationParams>[static_cast<std::size_t>(count)]);
+        const VXR_RotationParams* previous = first;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+            made[i].reset(new VXR_RotationParams(*previous));
+            IP_Mmul(previous->m_Rotation, step, made[i]->m_Rotation);
+            ++*made[i];
+            previous = made[i].get();
+        }
+    } catch (const std::bad_alloc&) {
         return false;
     }
-    const VXR_RotationParams* previous = first;
-    for (int i = 0; i < count; ++i) {
-        made[i].reset(new (std::nothrow) VXR_RotationParams(*previous));
-        if (made[i] == nullptr) {
-            return false;
-        }
-        IP_Mmul(previous->m_Rotation, step, made[i]->m_Rotation);
-        ++*made[i];
-        previous = made[i].get();
-    }
-    for (int i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
         frames[i + 1] = made[i].release();
     }
     return true;

@@ -7,8 +7,8 @@
 #include <numbers>
 
 #include "IP/IP_ClipManager.h"
-#include "params/VXR_ClippingParams.h"
-#include "tools/VxrpCommands.h"
+#include "VXR_ClippingParams.h"
+#include "VxrpCommands.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "CFG/CFG_TreeFile.h"
-#include "tools/Presets.h"
-#include "tools/VxrpCommands.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
+#include "Presets.h"
+#include "VXR_VOLR_ColorProtocol.h"
+#include "VxrpCommands.h"
 
 namespace {
 

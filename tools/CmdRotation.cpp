@@ -6,8 +6,8 @@
 #include <numbers>
 
 #include "IP/IP_Matrix.h"
-#include "params/VXR_RotationParams.h"
-#include "tools/VxrpCommands.h"
+#include "VXR_RotationParams.h"
+#include "VxrpCommands.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include "GRA/GRA_GeneralParams.h"
 #include "UI/UI_PictureContext.h"
 #include "UI/UI_RecordingContext.h"
-#include "elements/VXR_FreeVoi.h"
-#include "elements/VXR_OvalVoi.h"
-#include "elements/VXR_RectVoi.h"
-#include "tools/VxrpCommands.h"
+#include "VXR_FreeVoi.h"
+#include "VXR_OvalVoi.h"
+#include "VXR_RectVoi.h"
+#include "VxrpCommands.h"
 
 namespace {
 

@@ -28,7 +28,7 @@ foreach(file IN LISTS files)
 endforeach()
 file(WRITE ${OUTPUT}.new
 "// Generated from presets/*.xml by tools/EmbedPresets.cmake; do not edit.
-#include \"tools/Presets.h\"
+#include \"Presets.h\"
 
 namespace {
 ${body}

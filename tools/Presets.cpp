@@ -1,4 +1,4 @@
-#include "tools/Presets.h"
+#include "Presets.h"
 
 #include "CFG/CFG_TreeFile.h"
 

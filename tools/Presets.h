@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "volr/VXR_VOLR_ColorProtocol.h"
+#include "VXR_VOLR_ColorProtocol.h"
 
 // The preset colour protocols of the host: the protocol files of presets/,
 // embedded into the program when it is built, so that it runs without them.

@@ -1,4 +1,4 @@
-#include "tools/VxrpCommands.h"
+#include "VxrpCommands.h"
 
 const std::vector<VxrpCommand>& VxrpCommands() {
     static const std::vector<VxrpCommand> commands = {

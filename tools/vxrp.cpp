@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "objroot/VXR_LibraryInfo.h"
-#include "tools/VxrpCommands.h"
+#include "VXR_LibraryInfo.h"
+#include "VxrpCommands.h"
 
 namespace {
 

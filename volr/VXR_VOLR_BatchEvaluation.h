@@ -16,12 +16,19 @@
 //
 // The loops are written as selects instead of branches so that they vectorise.
 // GCC keeps floating-point selects and comparisons as branches while it has to
-// preserve floating-point exception flags; nothing here reads those flags, and
-// the option changes no computed value. The helpers below are compiled with
-// that option and always inlined, so that both the kernels (which have it) and
-// the scalar evaluations (which do not) take them in.
+// preserve floating-point exception flags; nothing in the library reads those
+// flags, so the library is built with -fno-trapping-math (and, like every
+// target, -ffp-contract=off), which changes no computed value. The scalar
+// evaluations share the kernels' helpers and build with the same options.
+//
+// Also here: the prepared evaluators of the colour class and of the opacity
+// graph, which the class headers only declare.
 
+#include <optional>
 #include <vector>
+
+#include "VXR_VOLR_ColorClass.h"
+#include "VXR_VOLR_TrapezeOpacityGraph.h"
 
 // On the definition of every kernel.
 //
@@ -39,9 +46,6 @@
 // Everything here stays inside the library.
 #define VXR_VOLR_BATCH_HIDDEN __attribute__((visibility("hidden")))
 
-#pragma GCC push_options
-#pragma GCC optimize("no-trapping-math", "fp-contract=off")
-
 namespace vxr_volr_batch VXR_VOLR_BATCH_HIDDEN {
 
 // Positions handled per pass: the scratch arrays of a pass stay in the
@@ -50,13 +54,13 @@ constexpr int kBlock = 256;
 
 // A position clamped to 0..1 as the class and its graph clamp it before the
 // look-up; NaN stays NaN.
-[[gnu::always_inline]] inline float ClampToUnit(float w) {
+inline float ClampToUnit(float w) {
     return (w > 1.0f) ? 1.0f : ((w < 0.0f) ? 0.0f : w);
 }
 
 // UTL_TruncToInt as one select chain, so that loops using it vectorise: the
 // same answer for every input (NaN 0, saturation at both int limits).
-[[gnu::always_inline]] inline int TruncToIntSelect(double value) {
+inline int TruncToIntSelect(double value) {
     double c = (value == value) ? value : 0.0;
     c = (c < 2147483648.0) ? c : 2147483647.0;
     c = (c > -2147483649.0) ? c : -2147483648.0;
@@ -65,11 +69,9 @@ constexpr int kBlock = 256;
 
 }  // namespace VXR_VOLR_BATCH_HIDDEN
 
-#pragma GCC pop_options
-
 namespace vxr_volr_batch VXR_VOLR_BATCH_HIDDEN {
 
-// Defined with the opacity graph's batch evaluation. These simple loops are
+// Defined in VXR_VOLR_BatchEvaluation.cpp. These simple loops are
 // built for the baseline instruction set only: a processor-picked symbol
 // shared between files would be exported from the library.
 //
@@ -138,3 +140,98 @@ void ForEachRun(const float* at, int count, bool ascending, const std::vector<Pi
 }
 
 }  // namespace VXR_VOLR_BATCH_HIDDEN
+
+// The graph prepared for evaluation at many positions: Evaluate answers
+// exactly what the graph's GetRelativeOpacity answers at each position,
+// bit for bit, but decides the branch of that evaluation once per run of
+// positions instead of once per position. Preparing costs a pass over the
+// points and one allocation; evaluating allocates nothing.
+//
+// The graph must outlive the evaluator and must not change while the
+// evaluator is used. A graph of a derived type (which may override
+// GetRelativeOpacity), an empty graph (which raises RWBoundsErr) and a graph
+// with a non-finite x are evaluated through GetRelativeOpacity per position.
+class VXR_VOLR_TrapezeOpacityGraph::Evaluator {
+  public:
+    // Raises std::bad_alloc when memory runs out.
+    explicit Evaluator(const VXR_VOLR_TrapezeOpacityGraph& graph);
+
+    // opacity[j] = graph.GetRelativeOpacity(x[j]) for j in 0..count-1;
+    // a count of 0 or less evaluates (and raises) nothing.
+    void Evaluate(const float* x, int count, float* opacity) const;
+
+  private:
+    // Positions p with lo <= p < hi (as doubles, after the clamp to 0..1)
+    // take one branch of GetRelativeOpacity: a constant or a straight line.
+    struct Piece {
+        double lo = 0.0;
+        double hi = 0.0;
+        bool linear = false;
+        float constant = 0.0f;
+        double leftX = 0.0, leftY = 0.0, dx = 0.0, dy = 0.0, factor = 0.0;
+    };
+
+    // The colour class's evaluator has clamped the positions already and
+    // knows whether they ascend; it asks through evaluate_clamped when
+    // has_pieces (otherwise through Evaluate, with its unclamped ones).
+    friend class VXR_VOLR_ColorClass::Evaluator;
+    bool has_pieces() const { return m_bPieces; }
+    // at[] within 0..1 or NaN; ascending: at[] never decreases.
+    void evaluate_clamped(const float* at, int count, bool ascending, float* opacity) const;
+
+    const VXR_VOLR_TrapezeOpacityGraph* m_pGraph;
+    bool m_bPieces = false;  // false: ask the graph position by position
+    std::vector<Piece> m_Pieces;
+    Piece m_NaN;  // what a NaN position answers
+};
+
+// The class prepared for evaluation at many positions: Evaluate answers
+// what EvaluateRange answers, but the window, the colour ramp and the graph
+// are read once, when the evaluator is made, and the branch of each
+// evaluation is decided once per run of positions instead of once per
+// position. Evaluating allocates nothing.
+//
+// The class (and its graph) must outlive the evaluator and must not change
+// while the evaluator is used. A class of a derived type is evaluated
+// through its GetColor and GetRelativeOpacity, position by position in that
+// order; so are the colours of a class without colour points (which raises)
+// or with a non-finite point value.
+class VXR_VOLR_ColorClass::Evaluator {
+  public:
+    // Raises std::bad_alloc when memory runs out.
+    explicit Evaluator(const VXR_VOLR_ColorClass& cls);
+
+    // See EvaluateRange; a count of 0 or less evaluates (and raises) nothing.
+    void Evaluate(const float* positions, int count, int* red, int* green, int* blue,
+                  float* opacity) const;
+
+  private:
+    // Positions w with lo <= w < hi (as doubles, after the window and the
+    // clamp to 0..1) take one branch of GetColor: a constant colour or a
+    // blend between two points.
+    struct Piece {
+        double lo = 0.0;
+        double hi = 0.0;
+        bool blend = false;
+        int red = 0, green = 0, blue = 0;  // constant pieces
+        double left = 0.0, right = 0.0, h = 0.0;
+        int leftRed = 0, leftGreen = 0, leftBlue = 0;
+        int rightRed = 0, rightGreen = 0, rightBlue = 0;
+        // Every blend over the piece's positions is finite and far inside
+        // the int range, so the plain conversion truncates as the class does.
+        bool inIntRange = false;
+    };
+
+    void prepare_ramp();
+    float window(float x) const;
+    void evaluate_block(const float* positions, int count, int* red, int* green, int* blue,
+                        float* opacity) const;
+
+    const VXR_VOLR_ColorClass* m_pClass;
+    bool m_bDerived = false;     // ask the class's virtual operations
+    bool m_bRampPieces = false;  // false: colours through GetColor
+    double m_dCenter = 0.0, m_dPivot = 0.0, m_dScale = 1.0;
+    std::vector<Piece> m_Pieces;
+    Piece m_NaN;  // what a NaN position answers
+    std::optional<VXR_VOLR_TrapezeOpacityGraph::Evaluator> m_Graph;
+};

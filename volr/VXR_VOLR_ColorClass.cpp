@@ -1,4 +1,4 @@
-#include "volr/VXR_VOLR_ColorClass.h"
+#include "VXR_VOLR_ColorClass.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,10 +9,11 @@
 #include <string>
 #include <typeinfo>
 
+#include "COM/COM_Error.h"
 #include "I18n/I18n_ConvertUtils.h"
 #include "UTL/UTL_Numeric.h"
+#include "VXR_VOLR_BatchEvaluation.h"
 #include "log/Tmr_LogFile.h"
-#include "volr/VXR_VOLR_BatchEvaluation.h"
 
 namespace {
 
@@ -39,24 +40,21 @@ constexpr int kPositionPrecision = 10;
 using vxr_volr_batch::ClampToUnit;
 
 // The arithmetic of one evaluation, shared by CalcInverseWindowing, GetColor
-// and the batch evaluation so that they cannot drift apart. Compiled with the
-// batch option and always inlined (see VXR_VOLR_BatchEvaluation.h).
-#pragma GCC push_options
-#pragma GCC optimize("no-trapping-math", "fp-contract=off")
+// and the batch evaluation so that they cannot drift apart.
 
 // The inverse window in two steps: the offset of v from pivot + centre ...
-[[gnu::always_inline]] inline double WindowOffset(float v, double center, double pivot) {
+inline double WindowOffset(float v, double center, double pivot) {
     return static_cast<double>(v) - center - pivot;
 }
 
 // ... scaled back about the pivot, rounded to float. scale is not 0.
-[[gnu::always_inline]] inline float InverseWindow(double offset, double scale, double pivot) {
+inline float InverseWindow(double offset, double scale, double pivot) {
     return static_cast<float>(offset / scale + pivot);
 }
 
 // Width -1 collapses the window onto one position: everything off it is
 // infinitely far out, the position itself has no preimage.
-[[gnu::always_inline]] inline float CollapsedInverseWindow(double offset) {
+inline float CollapsedInverseWindow(double offset) {
     if (offset > 0.0) {
         return std::numeric_limits<float>::infinity();
     }
@@ -66,30 +64,30 @@ using vxr_volr_batch::ClampToUnit;
     return std::numeric_limits<float>::quiet_NaN();
 }
 
-[[gnu::always_inline]] inline double ColorSegmentLength(float left, float right) {
+inline double ColorSegmentLength(float left, float right) {
     return static_cast<double>(right) - left;
 }
 
 // A segment this short decides nothing.
-[[gnu::always_inline]] inline bool IsShortColorSegment(double length) {
+inline bool IsShortColorSegment(double length) {
     return length < kShortColorSegment;
 }
 
 // How far a segment ending at right reaches: a position below this (as
 // doubles) is decided by it unless an earlier segment decided.
-[[gnu::always_inline]] inline double ColorSegmentReach(float right) {
+inline double ColorSegmentReach(float right) {
     return right + kColorSegmentTolerance;
 }
 
 // The blend factor of a segment: 1 / length, rounded to float.
-[[gnu::always_inline]] inline double BlendFactor(double length) {
+inline double BlendFactor(double length) {
     return static_cast<float>(1.0 / length);
 }
 
 // One channel blended at w between the points left and right, before the
 // truncation.
-[[gnu::always_inline]] inline double BlendChannel(double w, double left, double right, int leftComp,
-                                                  int rightComp, double h) {
+inline double BlendChannel(double w, double left, double right, int leftComp, int rightComp,
+                           double h) {
     const double toLeft = w - left;
     const double toRight = right - w;
     return (rightComp * toLeft + toRight * leftComp) * h + kComponentRounding;
@@ -133,8 +131,6 @@ VXR_VOLR_BATCH_KERNEL void BlendKernel(const float* at, int count, double left, 
     }
 }
 
-#pragma GCC pop_options
-
 float ClampWindowOffset(float value) {
     if (value < -1.0f) {
         return -1.0f;
@@ -149,18 +145,24 @@ bool BeginsWith(const _bstr_t& name, std::u16string_view prefix) {
     return name.view().substr(0, prefix.size()) == prefix;
 }
 
-// A clone of graph as a trapeze graph; null for a null graph or when memory
-// runs out.
-VXR_VOLR_TrapezeOpacityGraph* CloneGraph(const VXR_VOLR_TrapezeOpacityGraph* graph) {
+// A clone of graph as a trapeze graph; null for a null graph. Raises
+// std::bad_alloc when memory runs out: a copy of a class must not quietly lose
+// its opacities.
+std::unique_ptr<VXR_VOLR_TrapezeOpacityGraph> CloneGraph(
+    const VXR_VOLR_TrapezeOpacityGraph* graph) {
     if (graph == nullptr) {
         return nullptr;
     }
-    VXR_VOLR_OpacityGraphIfc* clone = graph->Clone();
-    auto* trapeze = dynamic_cast<VXR_VOLR_TrapezeOpacityGraph*>(clone);
-    if (trapeze == nullptr) {
-        delete clone;
+    std::unique_ptr<VXR_VOLR_OpacityGraphIfc> clone(graph->Clone());
+    if (clone == nullptr) {
+        throw std::bad_alloc();
     }
-    return trapeze;
+    auto* trapeze = dynamic_cast<VXR_VOLR_TrapezeOpacityGraph*>(clone.get());
+    if (trapeze == nullptr) {
+        throw std::bad_cast();  // a derived graph whose Clone answers another type
+    }
+    clone.release();
+    return std::unique_ptr<VXR_VOLR_TrapezeOpacityGraph>(trapeze);
 }
 
 }  // namespace
@@ -171,10 +173,15 @@ VXR_VOLR_ColorPoint::VXR_VOLR_ColorPoint(const CFG_ITreePtr& tree) {
     const int red = tree->GetInt("r");
     const int green = tree->GetInt("g");
     const int blue = tree->GetInt("b");
-    const std::string text = tree->GetString("value").utf8();
-    const double value = I18n_ConvertUtils::DicomLocaleStrNum2Double(text);
+    const _bstr_t text = tree->GetString("value");
+    const auto value = static_cast<float>(I18n_ConvertUtils::DicomLocaleStrNum2Double(text.utf8()));
+    if (!std::isfinite(value)) {
+        // A point at no finite place has no place in the ramp's order.
+        COM_RaiseError(DISP_E_TYPEMISMATCH,
+                       "VXR_VOLR_ColorPoint: the value \"" + text.utf8() + "\" is not finite");
+    }
     m_Color = UTL_Color(red, green, blue);
-    m_fValue = static_cast<float>(value);
+    m_fValue = value;
 }
 
 CFG_ITreePtr VXR_VOLR_ColorPoint::ExportToCFG() const {
@@ -220,25 +227,27 @@ VXR_VOLR_ColorClass::VXR_VOLR_ColorClass(const CFG_ITreePtr& tree) {
     m_pOpacityGraph = graph.release();
 }
 
+// The points are copied as they stand, in their order, whatever it is: a copy
+// evaluates exactly as its source.
 VXR_VOLR_ColorClass::VXR_VOLR_ColorClass(const VXR_VOLR_ColorClass& other)
-    : UTL_ChangeCounter(other) {
+    : UTL_ChangeCounter(other), m_ColorPoints(other.m_ColorPoints) {
     copy_state(other);
-    m_pOpacityGraph = CloneGraph(other.m_pOpacityGraph);
-    for (const VXR_VOLR_ColorPoint& point : other.m_ColorPoints) {
-        AddColorPoint(point);
-    }
+    m_pOpacityGraph = CloneGraph(other.m_pOpacityGraph).release();
 }
 
 VXR_VOLR_ColorClass& VXR_VOLR_ColorClass::operator=(const VXR_VOLR_ColorClass& other) {
     if (this == &other) {
         return *this;
     }
-    VXR_VOLR_TrapezeOpacityGraph* graph = CloneGraph(other.m_pOpacityGraph);
+    // Everything that can fail comes first, so that a failed copy leaves this
+    // class as it was.
+    RWTValOrderedVector<VXR_VOLR_ColorPoint> points(other.m_ColorPoints);
+    std::unique_ptr<VXR_VOLR_TrapezeOpacityGraph> graph = CloneGraph(other.m_pOpacityGraph);
     UTL_ChangeCounter::operator=(other);
     copy_state(other);
-    m_ColorPoints = other.m_ColorPoints;
+    m_ColorPoints.swap(points);
     delete m_pOpacityGraph;
-    m_pOpacityGraph = graph;
+    m_pOpacityGraph = graph.release();
     return *this;
 }
 

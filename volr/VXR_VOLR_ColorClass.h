@@ -1,14 +1,11 @@
 #pragma once
 
-#include <optional>
-#include <vector>
-
 #include "CFG/CFG_ITree.h"
 #include "COM/COM_BStr.h"
 #include "RW/RWTValOrderedVector.h"
 #include "UTL/UTL_ChangeCounter.h"
 #include "UTL/UTL_Color.h"
-#include "volr/VXR_VOLR_TrapezeOpacityGraph.h"
+#include "VXR_VOLR_TrapezeOpacityGraph.h"
 
 // One colour point of a class's colour ramp: the colour m_Color holds at the
 // normalised value m_fValue.
@@ -22,7 +19,8 @@ class VXR_VOLR_ColorPoint {
 
     // Reads a colour-point node: integers "r", "g", "b", then the number "value".
     // The tree stays the caller's; a null tree or a failed read (a missing "r",
-    // for one) raises _com_error.
+    // for one) raises _com_error, and so does a value that is not finite as a
+    // float ("nan", "inf", 1e39), DISP_E_TYPEMISMATCH.
     explicit VXR_VOLR_ColorPoint(const CFG_ITreePtr& tree);
     // A new, initialised, unnamed colour-point tree; the caller owns the reference.
     CFG_ITreePtr ExportToCFG() const;
@@ -50,7 +48,9 @@ class VXR_VOLR_ColorPointCompare {
 // ApplyWindowing bakes it into them.
 //
 // Ownership: the class owns its graph and deletes it; copies (constructor and
-// assignment) clone it, so no two classes share one. SetOpacityGraph adopts the
+// assignment) clone it, so no two classes share one. A copy is complete, equal
+// to its source point for point (in the source's order, whatever it is), or
+// it raises std::bad_alloc and an assigned class stays as it was. SetOpacityGraph adopts the
 // new graph and does NOT delete the graph held before: a caller that replaces a
 // graph deletes the old one itself (it may still hold and use it).
 //
@@ -140,62 +140,14 @@ class VXR_VOLR_ColorClass : public UTL_ChangeCounter {
     // and opacity[j] is GetRelativeOpacity(positions[j]), bit for bit, for
     // positions in any order (NaN and infinities included) and through the
     // overrides of a derived class. Raises what those calls raise (RWBoundsErr
-    // for a class without colour points or with an empty graph). Prepares an
-    // Evaluator on every call: a caller that evaluates the same class again
-    // and again keeps one instead.
+    // for a class without colour points or with an empty graph), and
+    // std::bad_alloc when memory runs out.
     void EvaluateRange(const float* positions, int count, int* red, int* green, int* blue,
                        float* opacity) const;
 
-    // The class prepared for evaluation at many positions: Evaluate answers
-    // what EvaluateRange answers, but the window, the colour ramp and the graph
-    // are read once, when the evaluator is made, and the branch of each
-    // evaluation is decided once per run of positions instead of once per
-    // position. Evaluating allocates nothing.
-    //
-    // The class (and its graph) must outlive the evaluator and must not change
-    // while the evaluator is used. A class of a derived type is evaluated
-    // through its GetColor and GetRelativeOpacity, position by position in that
-    // order; so are the colours of a class without colour points (which raises)
-    // or with a non-finite point value.
-    class Evaluator {
-      public:
-        // Raises std::bad_alloc when memory runs out.
-        explicit Evaluator(const VXR_VOLR_ColorClass& cls);
-
-        // See EvaluateRange; a count of 0 or less evaluates (and raises) nothing.
-        void Evaluate(const float* positions, int count, int* red, int* green, int* blue,
-                      float* opacity) const;
-
-      private:
-        // Positions w with lo <= w < hi (as doubles, after the window and the
-        // clamp to 0..1) take one branch of GetColor: a constant colour or a
-        // blend between two points.
-        struct Piece {
-            double lo = 0.0;
-            double hi = 0.0;
-            bool blend = false;
-            int red = 0, green = 0, blue = 0;  // constant pieces
-            double left = 0.0, right = 0.0, h = 0.0;
-            int leftRed = 0, leftGreen = 0, leftBlue = 0;
-            int rightRed = 0, rightGreen = 0, rightBlue = 0;
-            // Every blend over the piece's positions is finite and far inside
-            // the int range, so the plain conversion truncates as the class does.
-            bool inIntRange = false;
-        };
-
-        void prepare_ramp();
-        float window(float x) const;
-        void evaluate_block(const float* positions, int count, int* red, int* green, int* blue,
-                            float* opacity) const;
-
-        const VXR_VOLR_ColorClass* m_pClass;
-        bool m_bDerived = false;     // ask the class's virtual operations
-        bool m_bRampPieces = false;  // false: colours through GetColor
-        double m_dCenter = 0.0, m_dPivot = 0.0, m_dScale = 1.0;
-        std::vector<Piece> m_Pieces;
-        Piece m_NaN;  // what a NaN position answers
-        std::optional<VXR_VOLR_TrapezeOpacityGraph::Evaluator> m_Graph;
-    };
+    // The class prepared for evaluation at many positions; internal to the
+    // library and its tests (VXR_VOLR_BatchEvaluation.h).
+    class Evaluator;
 
     unsigned int GetColorPointCount() const;
     VXR_VOLR_ColorPoint GetColorPoint(int i) const;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "COM/COM_BStr.h"
 #include "RW/RWCollectable.h"
@@ -9,7 +11,7 @@
 #include "TIS/TIS_TissueType.h"
 #include "UTL/UTL_ChangeCounter.h"
 #include "UTL/UTL_Color.h"
-#include "volr/VXR_VOLR_ColorClass.h"
+#include "VXR_VOLR_ColorClass.h"
 
 // Functors over wide strings for the tissue-class hash. All three are
 // case-sensitive and look at the UTF-16 code units up to the first zero unit
@@ -87,13 +89,16 @@ inline constexpr const char16_t* VXR_VOLR_MINUS = u"minus";
 //   why, once for each bit count that fails: reads, prints and averages at the
 //   same bits add none until a table has been had or the bits changed.
 //
-//   A protocol owns the block it allocated. Recalculating with the same bit
-//   count rewrites the block in place, so a pointer from GetColorTable stays
-//   valid until the owner is destroyed or recalculates for another bit count.
-//   FreezeCopy gives the image a view of its source's block: the image never
-//   writes or frees it, and a calculation the image has to do later goes into a
-//   block of its own. The host therefore destroys (or re-freezes) a frozen
-//   image before its source is destroyed or changes its bit count.
+//   A protocol writes only the block it allocated. Recalculating with the same
+//   bit count rewrites the block in place, so a pointer from GetColorTable
+//   stays valid (and shows the new table) until that protocol recalculates for
+//   another bit count or is destroyed. FreezeCopy gives the image a share of
+//   its source's block: the image never writes it, and a calculation the image
+//   has to do later goes into a block of its own. The block lives as long as
+//   any protocol points at it, so an image (or an image of an image) reads the
+//   table it was frozen with even after its source re-froze, moved to other
+//   bits or was destroyed; the renderer's pointer from an image's
+//   GetColorTable is valid as long as that image keeps the block.
 //
 //   Which operations invalidate the table is listed with each; the others
 //   (AddColorClass, RemoveColorClass, SetCenter, SetWidth, ApplyWindowing, the
@@ -309,7 +314,10 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
 
     // --- colour table ----------------------------------------------------------------
     // The table pointer described above, calculated first when invalid; null
-    // when there is no table (0 bits, unsupported bits, no memory).
+    // when there is no table (0 bits, unsupported bits, no memory). Raises
+    // RWBoundsErr, from the calculation, when an active class has no colour
+    // points or a graph without points; Print and CalculateAverageColor, which
+    // calculate too, raise it likewise.
     unsigned int* GetColorTable();
     void InvalidateColorTable() { m_bColorTableValid = false; }
     bool IsColorTableValid() const { return m_bColorTableValid; }
@@ -350,6 +358,9 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     // Makes sure an owned block of 2^bits entries is held; false (no table,
     // logged) when that is impossible.
     bool ensure_table_block();
+    // The number of entries of a table for bits per pixel: 2^bits for 1..24
+    // bits, 0 when such bits have no table.
+    static std::size_t table_entries(int bits);
     void free_table();
 
     RWTValOrderedVector<VXR_VOLR_ColorClass*> m_ColorClasses;
@@ -359,7 +370,9 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     std::int32_t m_nBPP = 0;
     bool m_bSigned = false;
     bool m_bIsLighting = false;
-    std::uint32_t* m_pColorTable = nullptr;
+    // Shared with the images frozen from it (FreezeCopy): the block lives while
+    // any protocol looks at it; only the protocol that allocated it writes it.
+    std::shared_ptr<std::uint32_t[]> m_ColorTable;
     float m_fMaxOpacity = 0.0f;
     bool m_bOwnsColorTable = false;
     bool m_bColorTableValid = false;

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "I18n/I18n_ConvertUtils.h"
+#include "VXR_VOLR_ColorProtocol.h"
 #include "log/Tmr_LogFile.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "volr/VXR_VOLR_DisplayParams.h"
+#include "VXR_VOLR_DisplayParams.h"
 
 #include <cstdint>
 #include <new>
 
-#include "volr/VXR_VOLR_ColorProtocol.h"
+#include "VXR_VOLR_ColorProtocol.h"
 
 namespace {
 

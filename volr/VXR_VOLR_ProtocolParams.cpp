@@ -1,4 +1,4 @@
-#include "volr/VXR_VOLR_ProtocolParams.h"
+#include "VXR_VOLR_ProtocolParams.h"
 
 #include <cfloat>
 #include <cmath>
@@ -10,7 +10,7 @@
 #include "DICOM/IOD_Msg.h"
 #include "UTL/UTL_DDPInfo.h"
 #include "UTL/UTL_Numeric.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
+#include "VXR_VOLR_ColorProtocol.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "volr/VXR_VOLR_TrapezeOpacityGraph.h"
+#include "VXR_VOLR_TrapezeOpacityGraph.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,7 +14,7 @@
 
 #include "I18n/I18n_ConvertUtils.h"
 #include "UTL/UTL_Numeric.h"
-#include "volr/VXR_VOLR_BatchEvaluation.h"
+#include "VXR_VOLR_BatchEvaluation.h"
 
 namespace {
 
@@ -30,37 +30,35 @@ constexpr double kVerticalEdge = 0.0001;
 // The arithmetic of one evaluation, shared by GetRelativeOpacity and the batch
 // evaluation so that the two cannot drift apart. Compiled with the batch
 // option and always inlined (see VXR_VOLR_BatchEvaluation.h).
-#pragma GCC push_options
-#pragma GCC optimize("no-trapping-math", "fp-contract=off")
 
 // How far segment (left, right) reaches: a position below this (as doubles) is
 // decided by it unless an earlier segment decided.
-[[gnu::always_inline]] inline double SegmentReach(float rightX, bool isLastSegment) {
+inline double SegmentReach(float rightX, bool isLastSegment) {
     return rightX + (isLastSegment ? kLastSegmentTolerance : 0.0);
 }
 
-[[gnu::always_inline]] inline double SegmentLength(float leftX, float rightX) {
+inline double SegmentLength(float leftX, float rightX) {
     return static_cast<double>(rightX) - leftX;
 }
 
-[[gnu::always_inline]] inline double SegmentRise(float leftY, float rightY) {
+inline double SegmentRise(float leftY, float rightY) {
     return static_cast<double>(rightY) - leftY;
 }
 
 // A segment this short answers its right-hand y.
-[[gnu::always_inline]] inline bool IsVerticalEdge(double length) {
+inline bool IsVerticalEdge(double length) {
     return length < kVerticalEdge;
 }
 
 // A point's y with the maximum opacity applied.
-[[gnu::always_inline]] inline float ScaledOpacity(float y, double maxOpacity) {
+inline float ScaledOpacity(float y, double maxOpacity) {
     return static_cast<float>(y * maxOpacity);
 }
 
 // The straight segment from (leftX, leftY), dx wide and dy high, at x, with
 // the maximum opacity applied.
-[[gnu::always_inline]] inline float LinearOpacity(double x, double leftX, double leftY, double dx,
-                                                  double dy, double maxOpacity) {
+inline float LinearOpacity(double x, double leftX, double leftY, double dx, double dy,
+                           double maxOpacity) {
     const double y = leftY + (x - leftX) / dx * dy;
     return static_cast<float>(y * maxOpacity);
 }
@@ -71,8 +69,6 @@ VXR_VOLR_BATCH_KERNEL void LineKernel(const float* x, int count, double leftX, d
         opacity[k] = LinearOpacity(x[k], leftX, leftY, dx, dy, maxOpacity);
     }
 }
-
-#pragma GCC pop_options
 
 constexpr int kPositionPrecision = 10;
 constexpr int kOpacityPrecision = 3;
@@ -338,50 +334,18 @@ void VXR_VOLR_TrapezeOpacityGraph::Evaluator::evaluate_clamped(const float* at, 
         });
 }
 
-// --- kernels shared with the colour class's batch evaluation ---------------------
-
-#pragma GCC push_options
-#pragma GCC optimize("no-trapping-math", "fp-contract=off")
-
-namespace vxr_volr_batch VXR_VOLR_BATCH_HIDDEN {
-
-void ClampKernel(const float* in, int count, float* out) {
-    for (int j = 0; j < count; ++j) {
-        out[j] = ClampToUnit(in[j]);
-    }
-}
-
-bool AscendingKernel(const float* at, int count) {
-    int descents = 0;
-    for (int j = 1; j < count; ++j) {
-        descents += (at[j] >= at[j - 1]) ? 0 : 1;
-    }
-    return descents == 0;
-}
-
-void FillKernel(int count, float value, float* out) {
-    for (int k = 0; k < count; ++k) {
-        out[k] = value;
-    }
-}
-
-void FillKernel(int count, int value, int* out) {
-    for (int k = 0; k < count; ++k) {
-        out[k] = value;
-    }
-}
-
-}  // namespace VXR_VOLR_BATCH_HIDDEN
-
-#pragma GCC pop_options
-
 void VXR_VOLR_TrapezeOpacityGraph::SetBPP(int bpp) {
     m_nBPP = bpp;
     m_nMaxPixelValue = UTL_MaxPixelValue(bpp);
 }
 
 VXR_VOLR_OpacityGraphIfc* VXR_VOLR_TrapezeOpacityGraph::Clone() const {
-    return new (std::nothrow) VXR_VOLR_TrapezeOpacityGraph(*this);
+    // The copy of the points allocates too: any allocation that fails answers null.
+    try {
+        return new VXR_VOLR_TrapezeOpacityGraph(*this);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 _bstr_t VXR_VOLR_TrapezeOpacityGraph::GetTypeStr() const {

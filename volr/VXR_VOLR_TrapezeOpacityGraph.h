@@ -132,49 +132,9 @@ class VXR_VOLR_TrapezeOpacityGraph : public VXR_VOLR_OpacityGraphIfc {
     void RemoveOpPoint(int i);
     void AddOpacityPoint(const VXR_VOLR_OpacityPoint& point);
 
-    // The graph prepared for evaluation at many positions: Evaluate answers
-    // exactly what the graph's GetRelativeOpacity answers at each position,
-    // bit for bit, but decides the branch of that evaluation once per run of
-    // positions instead of once per position. Preparing costs a pass over the
-    // points and one allocation; evaluating allocates nothing.
-    //
-    // The graph must outlive the evaluator and must not change while the
-    // evaluator is used. A graph of a derived type (which may override
-    // GetRelativeOpacity), an empty graph (which raises RWBoundsErr) and a graph
-    // with a non-finite x are evaluated through GetRelativeOpacity per position.
-    class Evaluator {
-      public:
-        // Raises std::bad_alloc when memory runs out.
-        explicit Evaluator(const VXR_VOLR_TrapezeOpacityGraph& graph);
-
-        // opacity[j] = graph.GetRelativeOpacity(x[j]) for j in 0..count-1;
-        // a count of 0 or less evaluates (and raises) nothing.
-        void Evaluate(const float* x, int count, float* opacity) const;
-
-      private:
-        // Positions p with lo <= p < hi (as doubles, after the clamp to 0..1)
-        // take one branch of GetRelativeOpacity: a constant or a straight line.
-        struct Piece {
-            double lo = 0.0;
-            double hi = 0.0;
-            bool linear = false;
-            float constant = 0.0f;
-            double leftX = 0.0, leftY = 0.0, dx = 0.0, dy = 0.0, factor = 0.0;
-        };
-
-        // The colour class's evaluator has clamped the positions already and
-        // knows whether they ascend; it asks through evaluate_clamped when
-        // has_pieces (otherwise through Evaluate, with its unclamped ones).
-        friend class VXR_VOLR_ColorClass;
-        bool has_pieces() const { return m_bPieces; }
-        // at[] within 0..1 or NaN; ascending: at[] never decreases.
-        void evaluate_clamped(const float* at, int count, bool ascending, float* opacity) const;
-
-        const VXR_VOLR_TrapezeOpacityGraph* m_pGraph;
-        bool m_bPieces = false;  // false: ask the graph position by position
-        std::vector<Piece> m_Pieces;
-        Piece m_NaN;  // what a NaN position answers
-    };
+    // The graph prepared for evaluation at many positions; internal to the
+    // library and its tests (VXR_VOLR_BatchEvaluation.h).
+    class Evaluator;
 
   protected:
     // Drops the inner points of every run of three or more points with exactly

@@ -6,6 +6,8 @@
 #include <new>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -83,6 +85,32 @@ struct CFG_Node {
         } catch (...) {
             children.pop_back();
             throw;
+        }
+    }
+
+    CFG_Node() = default;
+    CFG_Node(const CFG_Node&) = delete;
+    CFG_Node& operator=(const CFG_Node&) = delete;
+
+    // Releases the subtree without recursing once per level, so that a tree
+    // of any depth can be released. Nodes still held elsewhere (by a view)
+    // only lose this reference.
+    ~CFG_Node() {
+        std::vector<std::shared_ptr<CFG_Node>> pending;
+        try {
+            pending = std::move(children);
+            while (!pending.empty()) {
+                std::shared_ptr<CFG_Node> node = std::move(pending.back());
+                pending.pop_back();
+                if (node.use_count() == 1) {
+                    for (std::shared_ptr<CFG_Node>& child : node->children) {
+                        pending.push_back(std::move(child));
+                    }
+                    node->children.clear();
+                }
+            }
+        } catch (const std::bad_alloc&) {
+            // The work list could not grow: what is left goes level by level.
         }
     }
 
@@ -190,19 +218,17 @@ _bstr_t int_text(int value) {
     return _bstr_t::FromUtf8(std::to_string(value));
 }
 
-// A detached deep copy of any tree, read through the interface only.
-std::shared_ptr<CFG_Node> copy_tree(CFG_ITree& source) {
-    auto node = std::make_shared<CFG_Node>();
-    node->name = non_null(source.GetNodeName());
+// Copies the values of source into node (which has none yet).
+void copy_values(CFG_ITree& source, CFG_Node& node) {
     const int count = source.GetValueCount(_bstr_t());
     for (int i = 0; i < count; ++i) {
         const _bstr_t name = source.GetValueName(_bstr_t(), i);
-        if (!is_valid_part(name.view()) || node->find_value(name.view()) != nullptr) {
+        if (!is_valid_part(name.view()) || node.find_value(name.view()) != nullptr) {
             COM_RaiseError(E_INVALIDARG,
                            concat({"CFG_ITree: cannot copy a value named ", quoted(name.view())}));
         }
         const CFG_ValueKind kind = source.GetValueKind(name);
-        CFG_Value& value = node->add_value(name.view());
+        CFG_Value& value = node.add_value(name.view());
         if (kind == CFG_ValueKind::Int) {
             value.kind = CFG_ValueKind::Int;
             value.number = source.GetInt(name);
@@ -212,18 +238,47 @@ std::shared_ptr<CFG_Node> copy_tree(CFG_ITree& source) {
             value.text = non_null(source.GetString(name));
         }
     }
-    const CFG_INameListPtr names = source.GetChildNames(_bstr_t());
-    for (int i = 0; i < names->GetCount(); ++i) {
-        const _bstr_t name = names->GetItem(i);
-        if (!is_valid_part(name.view()) || node->find_child(name.view()) != nullptr) {
-            COM_RaiseError(E_INVALIDARG, concat({"CFG_ITree: cannot copy a child node named ",
-                                                 quoted(name.view())}));
+}
+
+// A detached deep copy of any tree, read through the interface only. The walk
+// keeps its own work list instead of recursing, so any depth can be copied.
+std::shared_ptr<CFG_Node> copy_tree(CFG_ITree& source) {
+    struct Pending {
+        CFG_ITreePtr source;
+        std::shared_ptr<CFG_Node> node;
+    };
+    auto root = std::make_shared<CFG_Node>();
+    root->name = non_null(source.GetNodeName());
+    copy_values(source, *root);
+    std::vector<Pending> pending;
+    CFG_ITree* from = &source;
+    CFG_ITreePtr current;  // keeps the view `from` points at alive
+    std::shared_ptr<CFG_Node> to = root;
+    for (;;) {
+        const CFG_INameListPtr names = from->GetChildNames(_bstr_t());
+        for (int i = 0; i < names->GetCount(); ++i) {
+            const _bstr_t name = names->GetItem(i);
+            if (!is_valid_part(name.view()) || to->find_child(name.view()) != nullptr) {
+                COM_RaiseError(E_INVALIDARG, concat({"CFG_ITree: cannot copy a child node named ",
+                                                     quoted(name.view())}));
+            }
+            CFG_ITreePtr sub = from->GetSubTree(name);
+            auto child = std::make_shared<CFG_Node>();
+            child->name = non_null(sub->GetNodeName());
+            copy_values(*sub, *child);
+            child->parent = to;
+            to->add_child(child);
+            pending.push_back(Pending{std::move(sub), std::move(child)});
         }
-        std::shared_ptr<CFG_Node> child = copy_tree(*source.GetSubTree(name));
-        child->parent = node;
-        node->add_child(std::move(child));
+        if (pending.empty()) {
+            break;
+        }
+        current = std::move(pending.back().source);
+        to = std::move(pending.back().node);
+        pending.pop_back();
+        from = current.GetInterfacePtr();
     }
-    return node;
+    return root;
 }
 
 // The in-memory tree: a view of one node. Views of one node share it.
@@ -445,9 +500,10 @@ class CFG_MemTree final : public CFG_ITree {
     bool m_bInitialised;
 };
 
-void dump_node(CFG_ITree& tree, int depth, std::string& out) {
-    const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
-    out.append(indent).append("[").append(tree.GetNodeName().utf8()).append("]\n");
+// Indentation stops growing at this depth; deeper node lines say their level.
+constexpr int kMaxDumpIndent = 32;
+
+void dump_values(CFG_ITree& tree, const std::string& indent, std::string& out) {
     const int count = tree.GetValueCount(_bstr_t());
     for (int i = 0; i < count; ++i) {
         const _bstr_t name = tree.GetValueName(_bstr_t(), i);
@@ -459,13 +515,34 @@ void dump_node(CFG_ITree& tree, int depth, std::string& out) {
         }
         out += "\n";
     }
-    const CFG_INameListPtr names = tree.GetChildNames(_bstr_t());
-    for (int i = 0; i < names->GetCount(); ++i) {
-        dump_node(*tree.GetSubTree(names->GetItem(i)), depth + 1, out);
+}
+
+// Depth first, children in order, with a work list instead of recursion.
+void dump_tree(const CFG_ITreePtr& root, std::string& out) {
+    struct Pending {
+        CFG_ITreePtr tree;
+        int depth;
+    };
+    std::vector<Pending> pending{Pending{root, 0}};
+    while (!pending.empty()) {
+        const Pending next = std::move(pending.back());
+        pending.pop_back();
+        const int shown = next.depth < kMaxDumpIndent ? next.depth : kMaxDumpIndent;
+        const std::string indent(static_cast<std::size_t>(shown) * 2, ' ');
+        out.append(indent).append("[").append(next.tree->GetNodeName().utf8()).append("]");
+        if (next.depth > kMaxDumpIndent) {
+            out.append(" (level ").append(std::to_string(next.depth)).append(")");
+        }
+        out += "\n";
+        dump_values(*next.tree, indent, out);
+        const CFG_INameListPtr names = next.tree->GetChildNames(_bstr_t());
+        for (int i = names->GetCount() - 1; i >= 0; --i) {
+            pending.push_back(Pending{next.tree->GetSubTree(names->GetItem(i)), next.depth + 1});
+        }
     }
 }
 
-bool nodes_equal(CFG_ITree& a, CFG_ITree& b) {
+bool values_equal(CFG_ITree& a, CFG_ITree& b) {
     if (a.GetNodeName() != b.GetNodeName()) {
         return false;
     }
@@ -487,15 +564,31 @@ bool nodes_equal(CFG_ITree& a, CFG_ITree& b) {
             return false;
         }
     }
-    const CFG_INameListPtr namesA = a.GetChildNames(_bstr_t());
-    const CFG_INameListPtr namesB = b.GetChildNames(_bstr_t());
-    if (namesA->GetCount() != namesB->GetCount()) {
-        return false;
-    }
-    for (int i = 0; i < namesA->GetCount(); ++i) {
-        const _bstr_t name = namesA->GetItem(i);
-        if (name != namesB->GetItem(i) || !nodes_equal(*a.GetSubTree(name), *b.GetSubTree(name))) {
+    return true;
+}
+
+// Node by node with a work list instead of recursion.
+bool trees_equal(const CFG_ITreePtr& rootA, const CFG_ITreePtr& rootB) {
+    std::vector<std::pair<CFG_ITreePtr, CFG_ITreePtr>> pending{{rootA, rootB}};
+    while (!pending.empty()) {
+        const std::pair<CFG_ITreePtr, CFG_ITreePtr> next = std::move(pending.back());
+        pending.pop_back();
+        CFG_ITree& a = *next.first;
+        CFG_ITree& b = *next.second;
+        if (!values_equal(a, b)) {
             return false;
+        }
+        const CFG_INameListPtr namesA = a.GetChildNames(_bstr_t());
+        const CFG_INameListPtr namesB = b.GetChildNames(_bstr_t());
+        if (namesA->GetCount() != namesB->GetCount()) {
+            return false;
+        }
+        for (int i = namesA->GetCount() - 1; i >= 0; --i) {
+            const _bstr_t name = namesA->GetItem(i);
+            if (name != namesB->GetItem(i)) {
+                return false;
+            }
+            pending.emplace_back(a.GetSubTree(name), b.GetSubTree(name));
         }
     }
     return true;
@@ -530,7 +623,7 @@ bool CFG_TreesEqual(const CFG_ITreePtr& a, const CFG_ITreePtr& b) {
     if (!a || !b) {
         return !a && !b;
     }
-    return nodes_equal(*a, *b);
+    return trees_equal(a, b);
 }
 
 std::string CFG_DumpTree(const CFG_ITreePtr& tree) {
@@ -538,6 +631,6 @@ std::string CFG_DumpTree(const CFG_ITreePtr& tree) {
         return "(null tree)\n";
     }
     std::string out;
-    dump_node(*tree, 0, out);
+    dump_tree(tree, out);
     return out;
 }

@@ -144,4 +144,7 @@ bool CFG_TreesEqual(const CFG_ITreePtr& a, const CFG_ITreePtr& b);
 //     key = "text"
 //     count = 3
 //     [child]
+// Indentation stops growing after 32 levels; a node line deeper than that
+// ends with " (level N)". Like the copy and the comparison above, the dump
+// walks trees of any depth without recursing.
 std::string CFG_DumpTree(const CFG_ITreePtr& tree);

@@ -270,7 +270,15 @@ bool IP_Minv(const float (*m)[4], float (*out)[4]) {
     Mat4d src;
     load(m, src);
     Mat4d inv;
-    if (!invert4(src, inv)) {
+    bool usable = invert4(src, inv);
+    // A matrix with tiny entries can pass the pivot test yet have an inverse
+    // beyond the float range: stored, it would be infinite.
+    for (int i = 0; usable && i < 4; ++i) {
+        for (int j = 0; usable && j < 4; ++j) {
+            usable = std::isfinite(static_cast<float>(inv[i][j]));
+        }
+    }
+    if (!usable) {
         for (int i = 0; i < 4; ++i)
             for (int j = 0; j < 4; ++j)
                 out[i][j] = std::numeric_limits<float>::quiet_NaN();

@@ -50,8 +50,9 @@ void IP_Midnt(float (*m)[4]);
 // out = a * b. out may be a or b.
 void IP_Mmul(const float (*a)[4], const float (*b)[4], float (*out)[4]);
 
-// out = m^-1, answering true. A singular matrix, or one holding NaN or
-// infinity, answers false and fills out with quiet NaN: a caller that ignores
+// out = m^-1, answering true. A singular matrix, one holding NaN or infinity,
+// or one whose inverse does not fit in float (an entry would be infinite),
+// answers false and fills out with quiet NaN: a caller that ignores
 // the answer carries NaN on instead of a wrong matrix. out may be m.
 bool IP_Minv(const float (*m)[4], float (*out)[4]);
 

@@ -60,6 +60,7 @@ class RWTValOrderedVector {
     void clear() { m_Items.clear(); }
     void resize(size_type n) { m_Items.resize(n); }
     void reserve(size_type n) { m_Items.reserve(n); }
+    void swap(RWTValOrderedVector& other) noexcept { m_Items.swap(other.m_Items); }
 
     auto begin() { return m_Items.begin(); }
     auto end() { return m_Items.end(); }

@@ -37,7 +37,13 @@ void UTL_BaseParams::Freeze() {
 }
 
 UTL_BaseParams* UTL_BaseParams::Clone() {
-    return new (std::nothrow) UTL_BaseParams(*this);
+    // The copy of the registered name allocates too: any allocation that
+    // fails answers null.
+    try {
+        return new UTL_BaseParams(*this);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
 }
 
 void UTL_BaseParams::Defrost() {}

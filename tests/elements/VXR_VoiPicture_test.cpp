@@ -7,9 +7,9 @@
 
 #include "GRA/GRA_GeneralParams.h"
 #include "UI/UI_PictureContext.h"
-#include "elements/VXR_FreeVoi.h"
-#include "elements/VXR_OvalVoi.h"
-#include "elements/VXR_RectVoi.h"
+#include "VXR_FreeVoi.h"
+#include "VXR_OvalVoi.h"
+#include "VXR_RectVoi.h"
 
 // The three shapes drawn for real, written to a PNG and checked by the pixels
 // read back from the file: the outline in the element's pen colour (the

@@ -11,9 +11,9 @@
 #include "GRA/GRA_GeneralParams.h"
 #include "RW/RW_Errors.h"
 #include "UI/UI_RecordingContext.h"
-#include "elements/VXR_FreeVoi.h"
-#include "elements/VXR_OvalVoi.h"
-#include "elements/VXR_RectVoi.h"
+#include "VXR_FreeVoi.h"
+#include "VXR_OvalVoi.h"
+#include "VXR_RectVoi.h"
 #include "support/AllocationFailure.h"
 #include "support/TestRandom.h"
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "elements/VXR_FreeVoi.h"
-#include "elements/VXR_OvalVoi.h"
-#include "elements/VXR_RectVoi.h"
+#include "VXR_FreeVoi.h"
+#include "VXR_OvalVoi.h"
+#include "VXR_RectVoi.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "UTL2_QOR_ATL.h"
 #include "log/Tmr_LogFile.h"
-#include "objroot/UTL2_QOR_ATL.h"
 #include "support/AllocationFailure.h"
 #include "support/LogExpectations.h"
 #include "support/ObjectRootSamples.h"

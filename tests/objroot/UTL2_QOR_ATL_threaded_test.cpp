@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "objroot/UTL2_QOR_ATL.h"
+#include "UTL2_QOR_ATL.h"
 #include "support/ObjectRootSamples.h"
 
 namespace {

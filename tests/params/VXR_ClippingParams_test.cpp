@@ -10,7 +10,7 @@
 
 #include "IP/IP_ClipManager.h"
 #include "IP/IP_Matrix.h"
-#include "params/VXR_ClippingParams.h"
+#include "VXR_ClippingParams.h"
 #include "support/AllocationFailure.h"
 #include "support/LogExpectations.h"
 #include "support/MatrixTestUtils.h"

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -8,8 +10,8 @@
 #include <vector>
 
 #include "IP/IP_Matrix.h"
+#include "VXR_RotationParams.h"
 #include "log/Tmr_LogFile.h"
-#include "params/VXR_RotationParams.h"
 #include "support/AllocationFailure.h"
 #include "support/LogExpectations.h"
 #include "support/MatrixTestUtils.h"
@@ -83,6 +85,7 @@ constexpr double kViewTolerance = 1e-6;
 // Gives tests the protected counting turn.
 class RotatingParams : public VXR_RotationParams {
   public:
+    using VXR_RotationParams::operator=;
     using VXR_RotationParams::rotate;
 };
 
@@ -167,7 +170,7 @@ TEST(VXR_RotationParams, TurnsUseTheFloatDegreeFactorAndActAfterTheCurrentMatrix
     // Every whole and half degree: an implementation converting in double, or
     // with pi/180 spelt differently, differs from this in some of them.
     for (int half = -720; half <= 720; ++half) {
-        const float degrees = half * 0.5f;
+        const float degrees = static_cast<float>(half) * 0.5f;  // exact: |half| <= 720
         struct Case {
             void (Rot::*turn)(float);
             char axis;
@@ -551,7 +554,7 @@ TEST(VXR_RotationParams, InterpolateWithoutLastKeyFrameMakesOneFullTurnAboutMinu
     for (int i = 1; i < 5; ++i) {
         ASSERT_NE(frames[i], nullptr) << i;
         // Frame i is turned by i * 72 degrees about -y, i.e. -i * 72 about y.
-        const Mat expected = product(start, turn(-72.0f * i, 'y'));
+        const Mat expected = product(start, turn(-72.0f * static_cast<float>(i), 'y'));
         EXPECT_LT(max_difference(matrix_of(frames[i]), expected), 2e-6) << i;
         EXPECT_EQ(dynamic_cast<Rot*>(frames[i])->GetCounter(), first.GetCounter() + i);
     }
@@ -658,44 +661,47 @@ TEST(VXR_RotationParams, InterpolateRejectsBadInputAndMakesNothing) {
     EXPECT_EQ(foreignLast[1], &marker);
 }
 
-TEST(VXR_RotationParams, RunningOutOfMemoryGivesNoCloneAndNoFrames) {
+TEST(VXR_RotationParams, RunningOutOfMemoryAnywhereGivesNoCloneAndNoFrames) {
+    // A name beyond the short-string buffer, so that its copy allocates too.
     Rot live;
-    {
-        vxrp_test::NothrowNewFailure failing;
-        EXPECT_EQ(live.Clone(), nullptr);
-    }
+    live.SetName("VXR_RotationParams of the main volume view");
+    vxrp_test::FailEachAllocation(
+        [&] {
+            UTL_BaseParams* clone = live.Clone();
+            if (clone != nullptr) {
+                EXPECT_EQ(clone->GetName(), live.GetName());
+                clone->Release();
+            }
+        },
+        [](bool raised) { EXPECT_FALSE(raised); });
 
-    // A movie of five frames needs the list of new frames and three frames;
-    // whichever of the four allocations fails, no slot changes and nothing
-    // made before it is left behind (the leak check sees to that).
+    // A five-frame movie between two views and a full turn: whichever
+    // allocation fails, the answer is false, no slot changes and nothing made
+    // before it is left behind (the leak check sees to that).
     Rot first;
+    first.SetName("VXR_RotationParams of the main volume view");
     Rot last;
     last.FlipView();
     Rot marker;
-    for (int succeeding = 0; succeeding < 4; ++succeeding) {
-        UTL_BaseParams* frames[5] = {&first, &marker, &marker, &marker, &last};
-        {
-            vxrp_test::NothrowNewFailure failing(succeeding);
-            EXPECT_FALSE(first.Interpolate(frames, 5, nullptr)) << succeeding;
-        }
-        for (int i = 1; i < 4; ++i) {
-            EXPECT_EQ(frames[i], &marker) << succeeding << " slot " << i;
-        }
-        UTL_BaseParams* turn[3] = {&first, &marker, nullptr};
-        {
-            vxrp_test::NothrowNewFailure failing(succeeding % 3);
-            EXPECT_FALSE(first.Interpolate(turn, 3, nullptr)) << succeeding;
-        }
-        EXPECT_EQ(turn[1], &marker);
-        EXPECT_EQ(turn[2], nullptr);
-    }
-    UTL_BaseParams* frames[5] = {&first, &marker, &marker, &marker, &last};
-    {
-        vxrp_test::NothrowNewFailure enough(4);
-        ASSERT_TRUE(first.Interpolate(frames, 5, nullptr));
-    }
-    for (int i = 1; i < 4; ++i) {
-        EXPECT_NE(frames[i], &marker);
-        delete frames[i];
+    for (const bool fullTurn : {false, true}) {
+        const int failures = vxrp_test::FailEachAllocation(
+            [&] {
+                UTL_BaseParams* movie[5] = {&first, &marker, &marker, &marker, &last};
+                UTL_BaseParams* turn[3] = {&first, &marker, nullptr};
+                UTL_BaseParams** frames = fullTurn ? turn : movie;
+                const int n = fullTurn ? 3 : 5;
+                const UTL_BaseParams* before[5] = {};
+                std::copy(frames, frames + n, before);
+                if (first.Interpolate(frames, n, nullptr)) {
+                    for (int i = 1; i < n - (fullTurn ? 0 : 1); ++i) {
+                        EXPECT_NE(frames[i], before[i]);
+                        delete frames[i];
+                    }
+                } else {
+                    EXPECT_TRUE(std::equal(frames, frames + n, before));
+                }
+            },
+            [](bool raised) { EXPECT_FALSE(raised); });
+        EXPECT_GE(failures, 3) << fullTurn;
     }
 }

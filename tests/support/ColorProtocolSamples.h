@@ -4,9 +4,9 @@
 #include <memory>
 #include <utility>
 
-#include "volr/VXR_VOLR_ColorClass.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
-#include "volr/VXR_VOLR_TrapezeOpacityGraph.h"
+#include "VXR_VOLR_ColorClass.h"
+#include "VXR_VOLR_ColorProtocol.h"
+#include "VXR_VOLR_TrapezeOpacityGraph.h"
 
 // Small builders for colour classes and protocols used by the protocol tests
 // and benchmarks.

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "UTL/UTL_Numeric.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
+#include "VXR_VOLR_ColorProtocol.h"
 
 // The colour table of a protocol, evaluated literally: for every entry the
 // steps of the table algorithm one after the other, asking every active class

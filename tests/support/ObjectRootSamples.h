@@ -1,6 +1,6 @@
 #pragma once
 
-#include "objroot/UTL2_QOR_ATL.h"
+#include "UTL2_QOR_ATL.h"
 
 // Objects built on the two object-root forms, as a COM class would derive
 // from them.

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "volr/VXR_VOLR_ColorProtocol.h"
+#include "VXR_VOLR_ColorProtocol.h"
 
 // Whether two protocols agree in everything a tree stores, through the public
 // getters: names, numbers, switches, and every class and place holder with its

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <new>
 #include <string>
 #include <vector>
@@ -15,49 +16,88 @@ namespace {
 
 // Nothrow allocations still allowed on this thread; negative: no limit.
 thread_local int t_nNothrowBudget = -1;
+// Allocations of any form still allowed on this thread; negative: no limit.
+thread_local int t_nBudget = -1;
+// Allocations refused on this thread so far.
+thread_local int t_nRefusals = 0;
 
-bool nothrow_budget_spent() {
-    if (t_nNothrowBudget == 0) {
+bool budget_spent(int& budget) {
+    if (budget == 0) {
+        ++t_nRefusals;
         return true;
     }
-    if (t_nNothrowBudget > 0) {
-        --t_nNothrowBudget;
+    if (budget > 0) {
+        --budget;
     }
     return false;
 }
 
+// The allocation itself: malloc, so that the sanitizer still sees every
+// allocation and its release (operator delete below frees).
+void* allocate(std::size_t size) {
+    if (budget_spent(t_nBudget)) {
+        return nullptr;
+    }
+    return std::malloc(size == 0 ? 1 : size);
+}
+
+void* allocate_or_raise(std::size_t size) {
+    void* p = allocate(size);
+    if (p == nullptr) {
+        throw std::bad_alloc();
+    }
+    return p;
+}
+
+void* allocate_nothrow(std::size_t size) noexcept {
+    if (budget_spent(t_nNothrowBudget)) {
+        return nullptr;
+    }
+    return allocate(size);
+}
+
 }  // namespace
 
-// The replaceable nothrow allocation functions, forwarding to the ordinary ones
-// so that allocation and release always pair up (see AllocationFailure.h).
+// The replaceable allocation functions, so that tests can fail allocations on
+// purpose (see AllocationFailure.h). The aligned forms keep their defaults.
+void* operator new(std::size_t size) {
+    return allocate_or_raise(size);
+}
+
+void* operator new[](std::size_t size) {
+    return allocate_or_raise(size);
+}
+
 void* operator new(std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
-    if (nothrow_budget_spent()) {
-        return nullptr;
-    }
-    try {
-        return ::operator new(size);
-    } catch (...) {
-        return nullptr;
-    }
+    return allocate_nothrow(size);
 }
 
 void* operator new[](std::size_t size, const std::nothrow_t& /*tag*/) noexcept {
-    if (nothrow_budget_spent()) {
-        return nullptr;
-    }
-    try {
-        return ::operator new[](size);
-    } catch (...) {
-        return nullptr;
-    }
+    return allocate_nothrow(size);
+}
+
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t /*size*/) noexcept {
+    std::free(p);
+}
+
+void operator delete[](void* p, std::size_t /*size*/) noexcept {
+    std::free(p);
 }
 
 void operator delete(void* p, const std::nothrow_t& /*tag*/) noexcept {
-    ::operator delete(p);
+    std::free(p);
 }
 
 void operator delete[](void* p, const std::nothrow_t& /*tag*/) noexcept {
-    ::operator delete[](p);
+    std::free(p);
 }
 
 namespace vxrp_test {
@@ -74,6 +114,21 @@ NothrowNewFailure::NothrowNewFailure(int succeeding) : m_nSaved(t_nNothrowBudget
 
 NothrowNewFailure::~NothrowNewFailure() {
     t_nNothrowBudget = m_nSaved;
+}
+
+AllocationFailure::AllocationFailure(int succeeding)
+    : m_nSaved(t_nBudget), m_nSavedRefusals(t_nRefusals) {
+    t_nRefusals = 0;
+    t_nBudget = succeeding < 0 ? 0 : succeeding;
+}
+
+AllocationFailure::~AllocationFailure() {
+    t_nBudget = m_nSaved;
+    t_nRefusals += m_nSavedRefusals;
+}
+
+bool AllocationFailure::Refused() const {
+    return t_nRefusals > 0;
 }
 
 }  // namespace vxrp_test

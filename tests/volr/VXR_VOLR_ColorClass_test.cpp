@@ -16,11 +16,11 @@
 #include "CFG/CFG_ITree.h"
 #include "RW/RW_Errors.h"
 #include "UTL/UTL_Numeric.h"
+#include "VXR_VOLR_BatchEvaluation.h"
+#include "VXR_VOLR_ColorClass.h"
 #include "log/Tmr_LogFile.h"
 #include "support/LogExpectations.h"
 #include "support/TestRandom.h"
-#include "volr/VXR_VOLR_BatchEvaluation.h"
-#include "volr/VXR_VOLR_ColorClass.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "CFG/CFG_TreeFile.h"
+#include "VXR_VOLR_ColorProtocol.h"
 #include "support/ColorProtocolSamples.h"
 #include "support/LogExpectations.h"
 #include "support/ProtocolCompare.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "RW/RW_Errors.h"
+#include "VXR_VOLR_ColorProtocol.h"
 #include "support/ColorProtocolSamples.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
 
 using vxrp_test::MakeClass;
 using vxrp_test::MakeFlatClass;

@@ -11,13 +11,13 @@
 #include <vector>
 
 #include "RW/RW_Errors.h"
+#include "VXR_VOLR_ColorProtocol.h"
 #include "log/Tmr_LogFile.h"
 #include "support/AllocationFailure.h"
 #include "support/ColorProtocolSamples.h"
 #include "support/ColorTableReference.h"
 #include "support/LogExpectations.h"
 #include "support/TestRandom.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
 
 using vxrp_test::LiteralColorTable;
 using vxrp_test::MakeClass;

@@ -3,10 +3,10 @@
 #include <climits>
 #include <memory>
 
+#include "VXR_VOLR_ColorProtocol.h"
+#include "VXR_VOLR_DisplayParams.h"
 #include "support/AllocationFailure.h"
 #include "support/ColorProtocolSamples.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
-#include "volr/VXR_VOLR_DisplayParams.h"
 
 namespace {
 

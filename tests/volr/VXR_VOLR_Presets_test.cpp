@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "CFG/CFG_TreeFile.h"
+#include "VXR_VOLR_ColorProtocol.h"
 #include "support/ProtocolCompare.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include "DICOM/IOD_Msg.h"
 #include "UTL/UTL_BaseParamsVec.h"
 #include "UTL/UTL_DDPInfo.h"
-#include "params/VXR_RotationParams.h"
+#include "VXR_RotationParams.h"
+#include "VXR_VOLR_ColorProtocol.h"
+#include "VXR_VOLR_ProtocolParams.h"
 #include "support/AllocationFailure.h"
 #include "support/ColorProtocolSamples.h"
 #include "support/DicomTestFiles.h"
-#include "volr/VXR_VOLR_ColorProtocol.h"
-#include "volr/VXR_VOLR_ProtocolParams.h"
 
 namespace {
 

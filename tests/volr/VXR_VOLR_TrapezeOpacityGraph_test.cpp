@@ -14,8 +14,9 @@
 
 #include "CFG/CFG_ITree.h"
 #include "RW/RW_Errors.h"
+#include "VXR_VOLR_BatchEvaluation.h"
+#include "VXR_VOLR_TrapezeOpacityGraph.h"
 #include "support/TestRandom.h"
-#include "volr/VXR_VOLR_TrapezeOpacityGraph.h"
 
 namespace {
 

@@ -26,9 +26,9 @@
 #include "COM/COM_Error.h"
 #include "I18n/I18n_ConvertUtils.h"
 #include "RW/RW_Errors.h"
+#include "VXR_VOLR_ColorClass.h"
+#include "VXR_VOLR_TrapezeOpacityGraph.h"
 #include "support/LogExpectations.h"
-#include "volr/VXR_VOLR_ColorClass.h"
-#include "volr/VXR_VOLR_TrapezeOpacityGraph.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "DICOM/IOD_Msg.h"
+#include "VXR_VOLR_ProtocolParams.h"
 #include "support/DicomTestFiles.h"
-#include "volr/VXR_VOLR_ProtocolParams.h"
 
 namespace {
 

@@ -200,7 +200,7 @@ TEST(IP_Matrix, InverseMayOverwriteItsInput) {
     EXPECT_EQ(max_difference(inPlace, expected), 0.0);
 }
 
-TEST(IP_Matrix, InverseIgnoresUnitsButRejectsSingularMatrices) {
+TEST(IP_Matrix, InverseIgnoresUnitsButRejectsSingularMatricesAndInversesBeyondFloat) {
     // Very different row scales are still perfectly invertible.
     Mat scaled = identity();
     scaled.m[0][0] = 1e-4f;
@@ -235,6 +235,10 @@ TEST(IP_Matrix, InverseIgnoresUnitsButRejectsSingularMatrices) {
     Mat withInf = identity();
     withInf.m[3][0] = INFINITY;
     singular.push_back(withInf);
+    Mat tiny = identity();  // invertible, but its inverse does not fit in float
+    for (int i = 0; i < 3; ++i)
+        tiny.m[i][i] = 1e-40f;
+    singular.push_back(tiny);
 
     for (std::size_t i = 0; i < singular.size(); ++i) {
         Mat out = identity();

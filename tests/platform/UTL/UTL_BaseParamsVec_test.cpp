@@ -8,6 +8,7 @@ namespace {
 class TrackedParams : public UTL_BaseParams {
   public:
     TrackedParams(const char* name, int* pDeaths) : m_pDeaths(pDeaths) { SetName(name); }
+    using UTL_BaseParams::operator=;
     ~TrackedParams() override { ++*m_pDeaths; }
 
   private:

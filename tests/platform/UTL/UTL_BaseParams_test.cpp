@@ -20,8 +20,16 @@ TEST(UTL_BaseParams, CopyKeepsCounterAndNameButNotSourceOrReferences) {
     EXPECT_EQ(copy->Release(), 0);
     live.Release();
 
-    vxrp_test::NothrowNewFailure failing;
-    EXPECT_EQ(live.Clone(), nullptr);
+    live.SetName("a registered name too long for the short-string buffer");
+    vxrp_test::FailEachAllocation(
+        [&] {
+            UTL_BaseParams* clone = live.Clone();
+            if (clone != nullptr) {
+                EXPECT_EQ(clone->GetName(), live.GetName());
+                clone->Release();
+            }
+        },
+        [](bool raised) { EXPECT_FALSE(raised); });
 }
 
 TEST(UTL_BaseParams, AssignmentCopiesStateButNeitherReferencesNorSource) {

@@ -1,0 +1,417 @@
+// The colour table of VXR_VOLR_ColorProtocol: the engine that fills the block
+// the renderer indexes, its average colour and its print-out.
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "UTL/UTL_Numeric.h"
+#include "VXR_VOLR_BatchEvaluation.h"
+#include "VXR_VOLR_ColorProtocol.h"
+#include "log/Tmr_LogFile.h"
+
+static_assert(sizeof(unsigned int) == sizeof(std::uint32_t), "table entries are 32-bit words");
+
+namespace {
+
+constexpr const char* kLogSource = "VXR_VOLR_ColorProtocol";
+
+// A table of more bits would not fit the renderer's memory (2^24 entries is 64 MiB).
+constexpr int kMaxTableBits = 24;
+
+// A sum of relative opacities below this counts as fully transparent. Double
+// literal: its width is not fixed as single.
+constexpr double kTransparentSum = 0.00001;
+// Opacity factor of the decreased-opacity mode (double literal).
+constexpr double kDecreasedOpacity = 0.2;
+
+// Entries evaluated together: the per-block scratch stays in the first-level cache.
+constexpr int kBlock = vxr_volr_batch::kBlock;
+
+// The largest float below which a float sum counts as transparent:
+// (double)s < kTransparentSum exactly when s < this, and (double)s >
+// kTransparentSum exactly when s >= this (no float equals 1e-5).
+float TransparentSumBound() {
+    float bound = static_cast<float>(kTransparentSum);
+    if (static_cast<double>(bound) < kTransparentSum) {
+        bound = std::nextafter(bound, std::numeric_limits<float>::infinity());
+    }
+    return bound;
+}
+
+// --- loop kernels -------------------------------------------------------------
+//
+// The loops over a block of entries, built for the baseline instruction set and
+// for AVX2 (or for the baseline only, see VXR_VOLR_BatchEvaluation.h); the
+// choice changes no bit. They are written as selects instead of branches so
+// that they vectorise, under the library's -fno-trapping-math (see
+// VXR_VOLR_BatchEvaluation.h).
+
+// trunc(value) clamped to 0..255 as one select chain (NaN gives 0).
+inline std::uint32_t TruncToByte(double value) {
+    double c = (value > 0.0) ? value : 0.0;
+    c = (c < 255.5) ? c : 255.5;
+    return static_cast<std::uint32_t>(static_cast<int>(c));  // the signed conversion vectorises
+}
+
+// position[j] of raw value firstRaw + j: w = (float)(v / range), with v =
+// trunc(raw * slope + intercept) - start, all in double. |raw| <= 2^24 fits an
+// int and is exact in double; v is exact in double (|v| < 2^33).
+VXR_VOLR_BATCH_KERNEL void PositionKernel(int firstRaw, int count, double slope, double intercept,
+                                          double start, double range, bool inIntRange,
+                                          float* position) {
+    if (inIntRange) {
+        // Every raw * slope + intercept is known to lie well inside the int
+        // range: the plain conversion truncates exactly as UTL_TruncToInt does.
+        for (int j = 0; j < count; ++j) {
+            const double scaled = static_cast<double>(firstRaw + j) * slope + intercept;
+            const double v = static_cast<double>(static_cast<int>(scaled)) - start;
+            position[j] = static_cast<float>(v / range);
+        }
+        return;
+    }
+    for (int j = 0; j < count; ++j) {
+        const double scaled = static_cast<double>(firstRaw + j) * slope + intercept;
+        const double v = static_cast<double>(vxr_volr_batch::TruncToIntSelect(scaled)) - start;
+        position[j] = static_cast<float>(v / range);
+    }
+}
+
+// What the entries of a block have gathered over the classes so far.
+struct BlockSums {
+    float opacity[kBlock];
+    float maxOpacity[kBlock];
+    float red[kBlock];
+    float green[kBlock];
+    float blue[kBlock];
+    int allTransparent[kBlock];
+};
+
+// Adds one class's colours and opacities. Classes before the first one that is
+// not transparent add their colours unweighted; the first opaque one discards
+// them, and from then on every colour is weighted by its opacity. Every update
+// is computed in double from the float sum and the class's answers and
+// rounded to float when it is stored.
+//
+// The three kernels below are that one step, written without branches so that
+// they vectorise, each for one state of the block; none changes a bit:
+//   - an unweighted colour is added as 1.0 * colour, which is the colour
+//     itself, so that one multiply-add serves both kinds of update;
+//   - the opacity sum is formed in float: the double sum of two floats rounded
+//     to float is the float sum (double has more than twice float's
+//     precision), so this is the same value.
+// Each answers whether an entry of the block is still all transparent.
+
+// The first class of a block: the sums start at 0 and every entry is still
+// transparent, so nothing is read from them.
+VXR_VOLR_BATCH_KERNEL int CombineFirstKernel(int count, const int* red, const int* green,
+                                             const int* blue, const float* opacity,
+                                             float transparentBound, BlockSums& sums) {
+    int anyTransparent = 0;
+    for (int j = 0; j < count; ++j) {
+        const float op = opacity[j];
+        const float sum = 0.0f + op;
+        sums.opacity[j] = sum;
+        sums.maxOpacity[j] = (op >= 0.0f) ? op : 0.0f;
+        const bool stay = sum < transparentBound;
+        const double weight = stay ? 1.0 : static_cast<double>(op);
+        sums.red[j] = static_cast<float>(0.0 + weight * static_cast<double>(red[j]));
+        sums.green[j] = static_cast<float>(0.0 + weight * static_cast<double>(green[j]));
+        sums.blue[j] = static_cast<float>(0.0 + weight * static_cast<double>(blue[j]));
+        sums.allTransparent[j] = stay ? 1 : 0;
+        anyTransparent |= stay ? 1 : 0;
+    }
+    return anyTransparent;
+}
+
+// A later class while some entry of the block may still be all transparent.
+VXR_VOLR_BATCH_KERNEL int CombineKernel(int count, const int* red, const int* green,
+                                        const int* blue, const float* opacity,
+                                        float transparentBound, BlockSums& sums) {
+    int anyTransparent = 0;
+    for (int j = 0; j < count; ++j) {
+        const float op = opacity[j];
+        const float sum = sums.opacity[j] + op;
+        sums.opacity[j] = sum;
+        sums.maxOpacity[j] = (op >= sums.maxOpacity[j]) ? op : sums.maxOpacity[j];
+        const bool was = sums.allTransparent[j] != 0;
+        const bool stay = was && sum < transparentBound;
+        const bool discard = was && sum >= transparentBound;
+        const double weight = stay ? 1.0 : static_cast<double>(op);
+        const double r0 = discard ? 0.0 : static_cast<double>(sums.red[j]);
+        const double g0 = discard ? 0.0 : static_cast<double>(sums.green[j]);
+        const double b0 = discard ? 0.0 : static_cast<double>(sums.blue[j]);
+        sums.red[j] = static_cast<float>(r0 + weight * static_cast<double>(red[j]));
+        sums.green[j] = static_cast<float>(g0 + weight * static_cast<double>(green[j]));
+        sums.blue[j] = static_cast<float>(b0 + weight * static_cast<double>(blue[j]));
+        sums.allTransparent[j] = stay ? 1 : 0;
+        anyTransparent |= stay ? 1 : 0;
+    }
+    return anyTransparent;
+}
+
+// A later class once no entry of the block is all transparent any more: every
+// colour is weighted, nothing is discarded.
+VXR_VOLR_BATCH_KERNEL void CombineOpaqueKernel(int count, const int* red, const int* green,
+                                               const int* blue, const float* opacity,
+                                               BlockSums& sums) {
+    for (int j = 0; j < count; ++j) {
+        const float op = opacity[j];
+        sums.opacity[j] = sums.opacity[j] + op;
+        sums.maxOpacity[j] = (op >= sums.maxOpacity[j]) ? op : sums.maxOpacity[j];
+        const auto weight = static_cast<double>(op);
+        sums.red[j] = static_cast<float>(static_cast<double>(sums.red[j]) +
+                                         weight * static_cast<double>(red[j]));
+        sums.green[j] = static_cast<float>(static_cast<double>(sums.green[j]) +
+                                           weight * static_cast<double>(green[j]));
+        sums.blue[j] = static_cast<float>(static_cast<double>(sums.blue[j]) +
+                                          weight * static_cast<double>(blue[j]));
+    }
+}
+
+// Scales, rounds, clamps and packs the entries of a block, in double.
+VXR_VOLR_BATCH_KERNEL void PackKernel(int count, const BlockSums& sums, double activeScale,
+                                      float transparentBound, double maxOpacityMember,
+                                      double opacityFactor, std::uint32_t* out) {
+    for (int j = 0; j < count; ++j) {
+        const float sum = sums.opacity[j];
+        const double weightedScale = 1.0 / static_cast<double>(sum);
+        const double scale = (sum < transparentBound) ? activeScale : weightedScale;
+        const std::uint32_t r = TruncToByte(scale * static_cast<double>(sums.red[j]) + 0.5);
+        const std::uint32_t g = TruncToByte(scale * static_cast<double>(sums.green[j]) + 0.5);
+        const std::uint32_t b = TruncToByte(scale * static_cast<double>(sums.blue[j]) + 0.5);
+        const std::uint32_t a = TruncToByte(static_cast<double>(sums.maxOpacity[j]) *
+                                                maxOpacityMember * opacityFactor * 255.0 +
+                                            0.5);
+        out[j] = r << 24 | g << 16 | b << 8 | a;
+    }
+}
+
+}  // namespace
+
+// --- colour table ----------------------------------------------------------------------
+
+std::size_t VXR_VOLR_ColorProtocol::table_entries(int bits) {
+    return bits >= 1 && bits <= kMaxTableBits ? std::size_t{1} << bits : 0;
+}
+
+bool VXR_VOLR_ColorProtocol::ensure_table_block() {
+    // Every read of a table that cannot be had tries again (the table stays
+    // invalid); the reason is logged once for each bit count that fails, not
+    // on every read.
+    const bool reported = m_bNoTableReported && m_nNoTableBits == m_nBPP;
+    if (m_nBPP != 0 && table_entries(m_nBPP) == 0) {
+        free_table();
+        if (!reported) {
+            TMR_LOG(kLogSource, 3, "No color table for %d bits per pixel (1 to %d supported)\n",
+                    m_nBPP, kMaxTableBits);
+        }
+        m_bNoTableReported = true;
+        m_nNoTableBits = m_nBPP;
+        return false;
+    }
+    if (m_bOwnsColorTable && m_ColorTable != nullptr && m_nColorTableBits == m_nBPP) {
+        return true;
+    }
+    free_table();
+    const std::size_t entries = table_entries(m_nBPP);
+    std::shared_ptr<std::uint32_t[]> block;
+    if (std::uint32_t* raw = new (std::nothrow) std::uint32_t[entries]; raw != nullptr) {
+        try {
+            block.reset(raw);  // frees raw itself when its share cannot be made
+        } catch (const std::bad_alloc&) {
+            block.reset();
+        }
+    }
+    if (block == nullptr) {
+        if (!reported) {
+            TMR_LOG(kLogSource, 3, "No color table: no memory for %zu entries\n", entries);
+        }
+        m_bNoTableReported = true;
+        m_nNoTableBits = m_nBPP;
+        return false;
+    }
+    m_ColorTable = std::move(block);
+    m_bOwnsColorTable = true;
+    m_nColorTableBits = m_nBPP;
+    m_bNoTableReported = false;
+    return true;
+}
+
+void VXR_VOLR_ColorProtocol::CalculateColorTable() {
+    if (m_nBPP == 0) {
+        return;
+    }
+    if (!ensure_table_block()) {
+        return;
+    }
+    const std::size_t entries = table_entries(m_nBPP);
+    std::uint32_t* table = m_ColorTable.get();
+    if (!m_bIsVisible) {
+        std::memset(table, 0, entries * sizeof *table);
+        return;
+    }
+
+    std::vector<VXR_VOLR_ColorClass::Evaluator> evaluators;
+    try {
+        evaluators.reserve(m_ColorClasses.entries());
+        for (const VXR_VOLR_ColorClass* cls : m_ColorClasses) {
+            if (cls->GetIsActive()) {
+                evaluators.emplace_back(*cls);
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        free_table();
+        TMR_LOG(kLogSource, 3, "No color table: no memory to prepare %u classes\n",
+                GetClassCount());
+        return;
+    }
+    const int activeCount = static_cast<int>(evaluators.size());
+
+    if (activeCount == 0) {
+        // Every entry of a table without active classes is 0.
+        std::memset(table, 0, entries * sizeof *table);
+        m_bColorTableValid = true;
+        m_bAverageColorValid = false;
+        return;
+    }
+
+    const long long half = m_bSigned ? (1LL << (m_nBPP - 1)) : 0;
+    const int start = GetStartRange();
+    const auto startValue = static_cast<double>(start);
+    const std::uint32_t difference =
+        static_cast<std::uint32_t>(GetEndRange()) - static_cast<std::uint32_t>(start);
+    const float range = static_cast<float>(difference);  // a float, as the range is declared
+    const auto slope = static_cast<double>(m_fRescaleSlope);
+    const auto intercept = static_cast<double>(m_nRescaleIntercept);
+    // |raw| <= 2^24, so |raw * slope + intercept| stays below 2^30 (rounding
+    // included) whenever this holds.
+    const bool positionsInIntRange =
+        std::isfinite(slope) && std::fabs(static_cast<double>(slope)) < 16.0 &&
+        std::abs(static_cast<long long>(m_nRescaleIntercept)) < (1LL << 29);
+    const float transparentBound = TransparentSumBound();
+    const double activeScale = 1.0 / static_cast<double>(activeCount);
+    const double opacityFactor = m_bIsDecreseOpMode ? kDecreasedOpacity : 1.0;
+    const auto maxOpacityMember = static_cast<double>(m_fMaxOpacity);
+
+    float position[kBlock];
+    int red[kBlock], green[kBlock], blue[kBlock];
+    float opacity[kBlock];
+    BlockSums sums;
+
+    for (std::size_t base = 0; base < entries; base += kBlock) {
+        const int count =
+            static_cast<int>(entries - base < std::size_t{kBlock} ? entries - base : kBlock);
+        PositionKernel(static_cast<int>(static_cast<long long>(base) - half), count, slope,
+                       intercept, startValue, static_cast<double>(range), positionsInIntRange,
+                       position);
+        bool first = true;
+        bool anyTransparent = true;
+        for (const VXR_VOLR_ColorClass::Evaluator& evaluator : evaluators) {
+            evaluator.Evaluate(position, count, red, green, blue, opacity);
+            if (first) {
+                anyTransparent = CombineFirstKernel(count, red, green, blue, opacity,
+                                                    transparentBound, sums) != 0;
+                first = false;
+            } else if (anyTransparent) {
+                anyTransparent =
+                    CombineKernel(count, red, green, blue, opacity, transparentBound, sums) != 0;
+            } else {
+                CombineOpaqueKernel(count, red, green, blue, opacity, sums);
+            }
+        }
+        PackKernel(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
+                   table + base);
+    }
+    m_bColorTableValid = true;
+    m_bAverageColorValid = false;
+}
+
+unsigned int* VXR_VOLR_ColorProtocol::GetColorTable() {
+    if (!m_bColorTableValid) {
+        CalculateColorTable();
+    }
+    const std::size_t entries = table_entries(m_nBPP);
+    if (m_ColorTable == nullptr || entries == 0) {
+        return nullptr;
+    }
+    if (m_bSigned) {
+        return m_ColorTable.get() + entries / 2;
+    }
+    return m_ColorTable.get();
+}
+
+void VXR_VOLR_ColorProtocol::Print() {
+    CalculateColorTable();
+    const std::size_t entries = table_entries(m_nBPP);
+    if (m_ColorTable != nullptr && entries != 0) {
+        const std::uint32_t* table = m_ColorTable.get();
+        const double last = static_cast<double>(entries - 1);
+        for (std::size_t k = 0; k < entries; ++k) {
+            const std::uint32_t entry = table[k];
+            std::printf("%d\t%f\t%d\t%d\t%d\t%d\t%x\n", static_cast<int>(k),
+                        static_cast<double>(k) / last, static_cast<int>(entry & 0xffu),
+                        static_cast<int>(entry >> 24), static_cast<int>((entry >> 16) & 0xffu),
+                        static_cast<int>((entry >> 8) & 0xffu), entry);
+        }
+    }
+    std::printf("-------------------------------------\n");
+}
+
+void VXR_VOLR_ColorProtocol::CalculateAverageColor(unsigned long* histogram, int total, int count) {
+    if (m_nBPP == 0 || histogram == nullptr || (m_bAverageColorValid && m_bColorTableValid)) {
+        return;
+    }
+    if (!m_bColorTableValid) {
+        CalculateColorTable();
+    }
+    const std::size_t entries = table_entries(m_nBPP);
+    if (m_ColorTable == nullptr || entries == 0) {
+        return;
+    }
+    if (count < 0 || static_cast<std::size_t>(count) != entries) {
+        return;
+    }
+    if (total <= 0) {
+        return;  // nothing counted: no weights to average with
+    }
+    const std::uint32_t* table = m_ColorTable.get();
+    // The counts and the total are taken as floats, the weights and the sums
+    // are floats; every expression is evaluated in double and rounded to float
+    // where it is stored.
+    const double voxels = static_cast<float>(total);
+    float sumWeight = 0.0f;
+    float sumRed = 0.0f;
+    float sumGreen = 0.0f;
+    float sumBlue = 0.0f;
+    for (std::size_t k = 0; k < entries; ++k) {
+        const std::uint32_t entry = table[k];
+        const double counted = static_cast<float>(histogram[k]);
+        const auto weight = static_cast<float>(counted / voxels * (entry & 0xffu));
+        const double wide = weight;
+        sumWeight = static_cast<float>(sumWeight + wide);
+        sumRed = static_cast<float>(sumRed + wide * (entry >> 24));
+        sumGreen = static_cast<float>(sumGreen + wide * ((entry >> 16) & 0xffu));
+        sumBlue = static_cast<float>(sumBlue + wide * ((entry >> 8) & 0xffu));
+    }
+    if (sumWeight == 0.0f) {
+        m_AverageColor = UTL_Color(0, 0, 0);
+    } else {
+        const double inverse = 1.0 / static_cast<double>(sumWeight);
+        m_AverageColor =
+            UTL_Color(UTL_TruncToInt(sumRed * inverse), UTL_TruncToInt(sumGreen * inverse),
+                      UTL_TruncToInt(sumBlue * inverse));
+    }
+    VXR_VOLR_ColorClass* minus = GetTissueDefClass(_bstr_t(VXR_VOLR_MINUS));
+    if (minus != nullptr) {
+        VXR_VOLR_ColorPoint point = minus->GetColorPoint(0);
+        point.m_Color = m_AverageColor;
+        minus->RemoveColorPoint(0);
+        minus->AddColorPoint(point);
+    }
+    m_bAverageColorValid = true;
+}
