@@ -23,7 +23,7 @@ class IP_RefCounted {
   public:
     IP_RefCounted(const IP_RefCounted&) = delete;
     IP_RefCounted& operator=(const IP_RefCounted&) = delete;
-    virtual ~IP_RefCounted() = default;
+    virtual ~IP_RefCounted() { s_nLive.fetch_sub(1, std::memory_order_relaxed); }
 
     // Answers the new count.
     long AddRef() noexcept { return m_nRefs.fetch_add(1, std::memory_order_relaxed) + 1; }
@@ -37,11 +37,16 @@ class IP_RefCounted {
     }
     long GetRefCount() const noexcept { return m_nRefs.load(std::memory_order_acquire); }
 
+    // How many counted objects exist in the process (a leak check for tests and
+    // tools).
+    static long GetLiveCount() noexcept { return s_nLive.load(std::memory_order_relaxed); }
+
   protected:
-    IP_RefCounted() = default;
+    IP_RefCounted() noexcept { s_nLive.fetch_add(1, std::memory_order_relaxed); }
 
   private:
     std::atomic<long> m_nRefs{1};
+    static inline std::atomic<long> s_nLive{0};
 };
 
 // slot = value, taking a reference to value first and then releasing the one slot

@@ -48,6 +48,15 @@ std::size_t IP_VolGeometry::VoxelCount() const {
     return checked_count(nx, ny, nz);
 }
 
+bool IP_VolGeometry::InTableRange(IP_Voxel value) const {
+    if (bits_stored < 1 || bits_stored > 16) {
+        return false;
+    }
+    const std::int64_t size = std::int64_t(1) << bits_stored;
+    const std::int64_t low = is_signed ? -size / 2 : 0;
+    return value >= low && value < low + size;
+}
+
 IP_Box IP_VolGeometry::GetPhysicalBox() const {
     const IP_3Coord low(float(double(position.x) - 0.5 * sx), float(double(position.y) - 0.5 * sy),
                         float(double(position.z) - 0.5 * sz));
@@ -77,6 +86,9 @@ IP_VolData::IP_VolData(const IP_VolGeometry& geometry)
     }
     if (!valid_spacing(geometry.sx) || !valid_spacing(geometry.sy) || !valid_spacing(geometry.sz)) {
         throw std::invalid_argument("IP_VolData: a spacing that is not positive and finite");
+    }
+    if (geometry.bits_stored < 1 || geometry.bits_stored > 16) {
+        throw std::invalid_argument("IP_VolData: stored bits outside 1..16");
     }
     m_Voxels.assign(geometry.VoxelCount(), 0);
 }
@@ -152,6 +164,8 @@ IP_VolDataProj::IP_VolDataProj(const IP_VolData& source, const IP_ProjBuild& bui
     m_Build.last_slice = last;
 
     IP_VolGeometry& g = m_Geometry;
+    g.bits_stored = sg.bits_stored;
+    g.is_signed = sg.is_signed;
     g.nx = sample_count(0, sg.nx - 1, build.step);
     g.ny = sample_count(0, sg.ny - 1, build.step);
     g.nz = sample_count(first, last, build.step);

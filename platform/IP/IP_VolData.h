@@ -32,7 +32,14 @@ struct IP_VolGeometry {
     float sz = 1.0f;
     IP_3Coord position;
 
+    // The raw values' storage: the colour tables cover [0, 2^bits) for
+    // unsigned data and [-2^(bits-1), 2^(bits-1)) for signed data (bits 1..16).
+    int bits_stored = 12;
+    bool is_signed = false;
+
     std::size_t VoxelCount() const;
+    // Whether a colour table of this storage has an entry for value.
+    bool InTableRange(IP_Voxel value) const;
     // The physical box the voxels occupy (see above).
     IP_Box GetPhysicalBox() const;
     // The voxel whose cell holds the physical point, or false when the point
@@ -40,9 +47,9 @@ struct IP_VolGeometry {
     bool PhysicalToVoxel(const IP_3Coord& p, int& i, int& j, int& k) const;
 };
 
-// One processed volume. Sizes below 1 and spacings that are not positive and
-// finite are refused: the constructor raises std::invalid_argument; a volume
-// too large to address raises std::bad_alloc.
+// One processed volume. Sizes below 1, spacings that are not positive and
+// finite, and bits_stored outside 1..16 are refused: the constructor raises std::invalid_argument;
+// a volume too large to address raises std::bad_alloc.
 class IP_VolData {
   public:
     explicit IP_VolData(const IP_VolGeometry& geometry);

@@ -60,6 +60,10 @@ class IP_VolRParams {
 
     IP_MultiVolDataInc* GetSlowVolData() const { return m_pSlow; }
     IP_MultiVolDataInc* GetFastVolData() const { return m_pFast; }
+    // Drop this object's reference (whatever the kind); the data are freed when
+    // no other holder refers to them.
+    void DropSlowVolData() { set_slow(nullptr); }
+    void DropFastVolData() { set_fast(nullptr); }
 
     IP_Box& GetBox() { return m_Box; }
     IP_Box& GetBoundingBox() { return m_BoundingBox; }
