@@ -13,5 +13,6 @@ struct VxrpCommand {
 const std::vector<VxrpCommand>& VxrpCommands();
 
 // The commands, one per file.
+int VxrpRunClip();
 int VxrpRunRotation();
 int VxrpRunTable();
