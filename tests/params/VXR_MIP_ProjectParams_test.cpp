@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <thread>
 
 #include "IP/IP_Tissue.h"
 #include "UTL/UTL_BaseParamsVec.h"
@@ -148,25 +147,6 @@ TEST(VXR_ProjectParams, LockOperationsAnswerFalseWithoutSlowData) {
     EXPECT_FALSE(mip.EnterDataProtectCriticalSection());
     EXPECT_FALSE(mip.TryEnterDataProtectCriticalSection());
     mip.LeaveDataProtectCriticalSection();  // nothing to leave: no effect
-}
-
-TEST(VXR_ProjectParams, TryEnterAnswersFalseWhileAnotherThreadHoldsTheSlowDataLock) {
-    vxrp_test::ClearLinesAtEnd clear_lines;
-    const auto data = MakeMultiVolData(1);
-    VXR_MIP_ProjectParams mip;
-    build_slow(mip, *data);
-    ASSERT_TRUE(mip.EnterDataProtectCriticalSection());
-    bool entered = true;
-    std::thread([&] { entered = mip.TryEnterDataProtectCriticalSection(); }).join();
-    EXPECT_FALSE(entered);
-    mip.LeaveDataProtectCriticalSection();
-    std::thread([&] {
-        entered = mip.TryEnterDataProtectCriticalSection();
-        if (entered) {
-            mip.LeaveDataProtectCriticalSection();
-        }
-    }).join();
-    EXPECT_TRUE(entered);
 }
 
 TEST(VXR_MIP_ProjectParams, SlowBuildAppendsOneBoxPairPerVolumeAndReplacesTheOldOnes) {

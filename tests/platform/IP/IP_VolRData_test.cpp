@@ -5,7 +5,6 @@
 #include <cmath>
 #include <memory>
 #include <stdexcept>
-#include <thread>
 
 #include "IP/IP_MultiVolDataInc.h"
 #include "IP/IP_Tissue.h"
@@ -271,23 +270,4 @@ TEST(IP_VolRBoxParams, AssignmentCopiesStateAndSharesPictures) {
     EXPECT_EQ(pager.GetLiveBlocks(), 1u);
     b.GetRGBTPict().Release();
     EXPECT_EQ(pager.GetLiveBlocks(), 0u);
-}
-
-TEST(IP_MultiVolDataIncThreaded, TryEnterAnswersFalseAtOnceWhileAnotherThreadHoldsTheLock) {
-    Counted<IP_MultiVolDataIncMIP> data(new IP_MultiVolDataIncMIP);
-    data->EnterDataProtectCriticalSection();
-    // The holder may enter again (a recursive section).
-    ASSERT_TRUE(data->TryEnterDataProtectCriticalSection());
-    data->LeaveDataProtectCriticalSection();
-    bool other_got_it = true;
-    std::thread([&] { other_got_it = data->TryEnterDataProtectCriticalSection(); }).join();
-    EXPECT_FALSE(other_got_it);
-    data->LeaveDataProtectCriticalSection();
-    std::thread([&] {
-        other_got_it = data->TryEnterDataProtectCriticalSection();
-        if (other_got_it) {
-            data->LeaveDataProtectCriticalSection();
-        }
-    }).join();
-    EXPECT_TRUE(other_got_it);
 }
