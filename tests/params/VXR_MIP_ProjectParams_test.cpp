@@ -550,3 +550,30 @@ TEST(VXR_MIP_ProjectParams, CloneFailingAtEachAllocationAnswersNullAndLeaksNothi
     }
     EXPECT_EQ(source.GetBoxParamsCount(), 3u);
 }
+
+TEST(VXR_MIP_ProjectParams, BuildsAnswerFalseWhenTheirDataObjectCannotBeMade) {
+    vxrp_test::ClearLinesAtEnd clear_lines;
+    const auto data = MakeMultiVolData(2);
+    IP_MultiRealListVol tissues;
+    VXR_MIP_ProjectParams source;
+    build_slow(source, *data);
+    VXR_MIP_ProjectParams copy;
+    copy.SetSource(&source);
+    IP_MultiVolDataIncMIP* watched = source.GetMIPParams()->GetSlow();
+    watched->AddRef();
+    {
+        vxrp_test::NothrowNewFailure failure;
+        EXPECT_FALSE(copy.IncrementalCopyVolData(data.get(), tissues, false, 0, -1, 0));
+        EXPECT_FALSE(
+            copy.IncrementalBuildFastFromSlowVolData(data.get(), tissues, false, 0, -1, 0));
+    }
+    // The slow build had already invalidated the source's data.
+    EXPECT_EQ(TakeLogLines("VXR_ProjectParams"), (LogLines{{7, "Invalidate source vol data\n"}}));
+    EXPECT_EQ(source.GetMIPParams()->GetSlow(), nullptr);
+    EXPECT_EQ(copy.GetMIPParams()->GetSlow(), nullptr);
+    EXPECT_EQ(copy.GetMIPParams()->GetFast(), nullptr);
+    EXPECT_EQ(copy.GetBoxParamsCount(), 0u);
+    EXPECT_EQ(watched->GetRefCount(), 1);  // only the test still holds the source's data
+    watched->Release();
+    copy.SetSource(nullptr);
+}

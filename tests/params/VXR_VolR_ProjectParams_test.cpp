@@ -485,3 +485,22 @@ TEST(VXR_VolR_ProjectParams, CloneFailingAtEachAllocationAnswersNullAndLeaksNoth
         break;
     }
 }
+
+TEST(VXR_VolR_ProjectParams, BuildsAnswerFalseWhenTheirDataObjectCannotBeMade) {
+    vxrp_test::ClearLinesAtEnd clear_lines;
+    const auto data = MakeMultiVolData(1);
+    IP_VolRTissueList list;
+    VXR_VolR_ProjectParams volr;
+    const long live = IP_RefCounted::GetLiveCount();
+    {
+        vxrp_test::NothrowNewFailure failure;
+        EXPECT_FALSE(volr.IncrementalCopyVolData(data.get(), nullptr, 0, -1));
+        EXPECT_FALSE(volr.IncrementalBuildFastFromSlowVolData(data.get(), nullptr, 0, -1));
+        EXPECT_FALSE(volr.IncrementalBuildTisInd(data.get(), nullptr, 0, -1, 15, false, list));
+    }
+    EXPECT_EQ(volr.GetVolRParams()->GetSlow(), nullptr);
+    EXPECT_EQ(volr.GetVolRParams()->GetFast(), nullptr);
+    EXPECT_EQ(volr.GetMultiTisInd(), nullptr);
+    EXPECT_EQ(volr.GetBoxParamsCount(), 0u);
+    EXPECT_EQ(IP_RefCounted::GetLiveCount(), live);
+}
