@@ -1,9 +1,22 @@
-#include "tools/VxrpCommands.h"
+#include "tools/VxrpCli.h"
 
-const std::vector<VxrpCommand>& VxrpCommands() {
-    static const std::vector<VxrpCommand> commands = {
-        {"rotation", "standard views and key-frame movies", VxrpRunRotation},
-        {"table", "colour protocol: table entries, a window drag, average colour", VxrpRunTable},
-    };
-    return commands;
+// One line per command; each function lives in the command's own file.
+void VxrpAddDefaultCommand(VxrpProgram& program);
+void VxrpAddTableCommand(VxrpProgram& program);
+void VxrpAddPlotCommand(VxrpProgram& program);
+void VxrpAddWindowCommand(VxrpProgram& program);
+void VxrpAddAverageCommand(VxrpProgram& program);
+void VxrpAddPresetsCommand(VxrpProgram& program);
+void VxrpAddConvertCommand(VxrpProgram& program);
+void VxrpAddRotationCommand(VxrpProgram& program);
+
+void VxrpAddCommands(VxrpProgram& program) {
+    VxrpAddDefaultCommand(program);
+    VxrpAddTableCommand(program);
+    VxrpAddPlotCommand(program);
+    VxrpAddWindowCommand(program);
+    VxrpAddAverageCommand(program);
+    VxrpAddPresetsCommand(program);
+    VxrpAddConvertCommand(program);
+    VxrpAddRotationCommand(program);
 }
