@@ -22,7 +22,7 @@ constexpr std::size_t kMaxHistogramBytes = std::size_t{1} << 30;
 
 int run(AverageOptions& options) {
     const VxrpData data = options.data.Resolve();
-    const std::unique_ptr<VXR_VOLR_ColorProtocol> protocol = VxrpLoadProtocol(options.protocol);
+    const std::unique_ptr<VXR_VOLR_ColorProtocol> protocol = VxrpOpenProtocol(options.protocol);
     const VxrpHistogram histogram = VxrpParseHistogram(
         VxrpReadFile(options.histogram, kMaxHistogramBytes), data, options.histogram);
 

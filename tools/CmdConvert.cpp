@@ -14,7 +14,7 @@ struct ConvertOptions {
 };
 
 int run(ConvertOptions& options) {
-    const std::unique_ptr<VXR_VOLR_ColorProtocol> protocol = VxrpLoadProtocol(options.input);
+    const std::unique_ptr<VXR_VOLR_ColorProtocol> protocol = VxrpOpenProtocol(options.input);
     VxrpOutput out(options.output);
     VxrpSaveProtocol(*protocol, out);
     out.Commit();

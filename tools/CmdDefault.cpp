@@ -17,7 +17,7 @@ constexpr const char* kPicture = "vxrp-plot.png";
 
 int run() {
     const std::string preset = VxrpDefaultPresetName();
-    const std::unique_ptr<VXR_VOLR_ColorProtocol> protocol = VxrpLoadProtocol(preset);
+    const std::unique_ptr<VXR_VOLR_ColorProtocol> protocol = VxrpOpenProtocol(preset);
     const VxrpData data;  // 12-bit CT, unsigned, intercept -1024, slope 1
 
     const auto started = std::chrono::steady_clock::now();

@@ -20,7 +20,7 @@ struct PlotOptions {
 int run(PlotOptions& options) {
     const VxrpData data = options.data.Resolve();
     const std::unique_ptr<VXR_VOLR_ColorProtocol> protocol =
-        VxrpLoadProtocol(options.protocol.empty() ? VxrpDefaultPresetName() : options.protocol);
+        VxrpOpenProtocol(options.protocol.empty() ? VxrpDefaultPresetName() : options.protocol);
     VxrpView view(*protocol, data);
     VxrpOutput out(options.output);
     VxrpDrawPlot(view, VxrpProtocolTitle(*protocol), options.raw, out);

@@ -72,7 +72,7 @@ void write_binary(VxrpView& view, VxrpOutput& out) {
 int run(TableOptions& options) {
     const VxrpData data = options.data.Resolve();
     const std::unique_ptr<VXR_VOLR_ColorProtocol> protocol =
-        VxrpLoadProtocol(options.protocol.empty() ? VxrpDefaultPresetName() : options.protocol);
+        VxrpOpenProtocol(options.protocol.empty() ? VxrpDefaultPresetName() : options.protocol);
     VxrpView view(*protocol, data);
     VxrpOutput out(options.output);
     view.Table();  // the renderer's table first: it fails here when there is none

@@ -18,7 +18,7 @@ struct WindowOptions {
 };
 
 int run(WindowOptions& options) {
-    const std::unique_ptr<VXR_VOLR_ColorProtocol> protocol = VxrpLoadProtocol(options.protocol);
+    const std::unique_ptr<VXR_VOLR_ColorProtocol> protocol = VxrpOpenProtocol(options.protocol);
     // Classes that do not allow windowing or are switched off keep their
     // window, as in the viewer.
     protocol->AddCenter(options.center);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "RW/RW_Errors.h"
 #include "tools/VxrpCli.h"
 
 void VxrpDataOptions::AddTo(CLI::App* command) {
@@ -61,7 +62,14 @@ void VxrpView::Refreeze() {
 const unsigned int* VxrpView::Table() {
     if (!m_pImpl->image) {
         m_pImpl->image = std::make_unique<VXR_VOLR_ColorProtocol>();
-        m_pImpl->image->FreezeCopy(m_pImpl->live);
+        try {
+            m_pImpl->image->FreezeCopy(m_pImpl->live);
+        } catch (const RWBoundsErr&) {
+            m_pImpl->image.reset();
+            // A class without colour points has no colour to give any entry.
+            throw VxrpError(kVxrpBadInput,
+                            "a class of the protocol has no colour points; there is no table");
+        }
     }
     const unsigned int* table = m_pImpl->image->GetColorTable();
     if (table == nullptr) {

@@ -51,7 +51,7 @@ std::string VxrpDefaultPresetName() {
     return "ct_soft_bone";
 }
 
-std::unique_ptr<VXR_VOLR_ColorProtocol> VxrpLoadProtocol(const std::string& nameOrPath) {
+std::unique_ptr<VXR_VOLR_ColorProtocol> VxrpOpenProtocol(const std::string& nameOrPath) {
     if (nameOrPath == "ct_soft_bone") {
         return soft_bone();
     }

@@ -24,7 +24,7 @@ std::string VxrpDefaultPresetName();
 // The protocol a preset name or a file path names: a preset when there is
 // one of that name, a file otherwise. VxrpError(kVxrpBadInput) naming the
 // file and what is wrong when it cannot be read.
-std::unique_ptr<VXR_VOLR_ColorProtocol> VxrpLoadProtocol(const std::string& nameOrPath);
+std::unique_ptr<VXR_VOLR_ColorProtocol> VxrpOpenProtocol(const std::string& nameOrPath);
 
 // Writes the protocol as a protocol file.
 void VxrpSaveProtocol(VXR_VOLR_ColorProtocol& protocol, VxrpOutput& out);
