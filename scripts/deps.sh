@@ -4,7 +4,7 @@
 # asks for clang and its sanitizer runtimes this way).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev
+packages=(cmake ninja-build g++ binutils libgtest-dev libgmock-dev libbenchmark-dev
           libcli11-dev libcairo2-dev pkg-config fonts-dejavu-core "$@")
 missing=()
 for p in "${packages[@]}"; do

@@ -8,6 +8,7 @@ void VxrpAddWindowCommand(VxrpProgram& program);
 void VxrpAddAverageCommand(VxrpProgram& program);
 void VxrpAddPresetsCommand(VxrpProgram& program);
 void VxrpAddConvertCommand(VxrpProgram& program);
+void VxrpAddClipCommand(VxrpProgram& program);
 void VxrpAddRotationCommand(VxrpProgram& program);
 
 void VxrpAddCommands(VxrpProgram& program) {
@@ -18,5 +19,6 @@ void VxrpAddCommands(VxrpProgram& program) {
     VxrpAddAverageCommand(program);
     VxrpAddPresetsCommand(program);
     VxrpAddConvertCommand(program);
+    VxrpAddClipCommand(program);
     VxrpAddRotationCommand(program);
 }
