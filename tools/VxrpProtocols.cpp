@@ -1,67 +1,75 @@
 #include "tools/VxrpProtocols.h"
 
+#include "CFG/CFG_TreeFile.h"
+#include "COM/COM_Error.h"
+#include "tools/Presets.h"
 #include "tools/VxrpCli.h"
 #include "tools/VxrpOutput.h"
 
 namespace {
 
-VXR_VOLR_ColorClass* make_class(const char* name, std::initializer_list<VXR_VOLR_ColorPoint> colors,
-                                std::initializer_list<VXR_VOLR_OpacityPoint> opacities) {
-    auto* graph = new VXR_VOLR_TrapezeOpacityGraph(1.0f);
-    for (const VXR_VOLR_OpacityPoint& point : opacities) {
-        graph->AddOpacityPoint(point);
+// What a preset shows: the first comment of its file, which says it in words.
+std::string first_comment(std::string_view text) {
+    const std::size_t open = text.find("<!--");
+    if (open == std::string_view::npos) {
+        return {};
     }
-    auto* cls = new VXR_VOLR_ColorClass(_bstr_t(name), graph);
-    for (const VXR_VOLR_ColorPoint& point : colors) {
-        cls->AddColorPoint(point);
+    const std::size_t close = text.find("-->", open);
+    if (close == std::string_view::npos) {
+        return {};
     }
-    return cls;
-}
-
-float at_hu(int hu) {
-    return static_cast<float>(hu + 1024) / 4095.0f;
-}
-
-std::unique_ptr<VXR_VOLR_ColorProtocol> soft_bone() {
-    auto protocol =
-        std::make_unique<VXR_VOLR_ColorProtocol>(_bstr_t("CT soft tissue and bone"), 0.9f);
-    protocol->SetName(_bstr_t("ct_soft_bone"));
-    protocol->AddColorClass(
-        make_class(
-            "soft tissue",
-            {{at_hu(-100), UTL_Color(160, 60, 40)}, {at_hu(200), UTL_Color(230, 150, 120)}},
-            {{at_hu(-150), 0.0f}, {at_hu(0), 0.25f}, {at_hu(150), 0.25f}, {at_hu(250), 0.0f}}),
-        -1);
-    protocol->AddColorClass(
-        make_class(
-            "bone",
-            {{at_hu(200), UTL_Color(240, 220, 180)}, {at_hu(1500), UTL_Color(255, 255, 250)}},
-            {{at_hu(150), 0.0f}, {at_hu(400), 0.8f}, {at_hu(3000), 1.0f}}),
-        -1);
-    return protocol;
+    std::string comment;
+    for (const char c : text.substr(open + 4, close - open - 4)) {
+        const bool blank = c == ' ' || c == '\n' || c == '\r' || c == '\t';
+        if (!blank || (!comment.empty() && comment.back() != ' ')) {
+            comment += blank ? ' ' : c;
+        }
+    }
+    while (!comment.empty() && comment.back() == ' ') {
+        comment.pop_back();
+    }
+    return comment;
 }
 
 }  // namespace
 
 std::vector<VxrpPresetInfo> VxrpPresetList() {
-    return {{"ct_soft_bone", 2, "CT soft tissue and bone"}};
+    std::vector<VxrpPresetInfo> list;
+    for (const VxrpPreset& preset : VxrpPresets()) {
+        VxrpPresetInfo info;
+        info.name = preset.name;
+        const std::unique_ptr<VXR_VOLR_ColorProtocol> protocol = VxrpOpenProtocol(info.name);
+        info.classes = protocol->GetClassCount();
+        info.shows = first_comment(preset.text);
+        if (info.shows.empty()) {
+            info.shows = VxrpProtocolTitle(*protocol);
+        }
+        list.push_back(std::move(info));
+    }
+    return list;
 }
 
 std::string VxrpDefaultPresetName() {
-    return "ct_soft_bone";
+    return std::string(kVxrpDefaultPreset);
 }
 
 std::unique_ptr<VXR_VOLR_ColorProtocol> VxrpOpenProtocol(const std::string& nameOrPath) {
-    if (nameOrPath == "ct_soft_bone") {
-        return soft_bone();
+    try {
+        return VxrpLoadProtocol(nameOrPath);
+    } catch (const _com_error& e) {
+        // The tree file's error names the file and the place.
+        throw VxrpError(kVxrpBadInput, e.what());
     }
-    throw VxrpError(kVxrpBadInput,
-                    "cannot read " + nameOrPath + ": protocol files are not read yet");
 }
 
-void VxrpSaveProtocol(VXR_VOLR_ColorProtocol&, VxrpOutput& out) {
-    throw VxrpError(kVxrpFailed,
-                    "cannot write " + out.Path() + ": protocol files are not written yet");
+void VxrpSaveProtocol(VXR_VOLR_ColorProtocol& protocol, VxrpOutput& out) {
+    std::string text;
+    try {
+        text = CFG_WriteTreeText(protocol.ExportToCFG());
+    } catch (const _com_error& e) {
+        throw VxrpError(kVxrpFailed, "cannot write " + out.Path() + ": " + e.what());
+    }
+    std::fwrite(text.data(), 1, text.size(), out.Stream());
 }
 
 std::string VxrpProtocolTitle(const VXR_VOLR_ColorProtocol& protocol) {

@@ -167,6 +167,17 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     VXR_VOLR_ColorProtocol();
     // As the default constructor with the displayed name and maximum opacity.
     VXR_VOLR_ColorProtocol(const _bstr_t& displayedName, float maxOpacity);
+    // Reads a protocol node (VXR_VOLR_ColorProtocolTree.cpp): the node's name,
+    // "name", "max_opacity", "opacity_threshold" (a non-empty one also marks the
+    // threshold as read from a tree), "lighting" (on when > 0), then, in the
+    // tree's order, every child whose name begins with "c" as a class (given
+    // the protocol's bits, still 0) and the child "tissue_place_holders".
+    // Other children are skipped. Numbers that are missing or not numbers read
+    // as 0. A null tree logs "Failed to get protocol\n" and gives a protocol
+    // with defaults. A failed tree operation raises _com_error; what had been
+    // read is freed. The tree stays the caller's; the protocol has no table
+    // until its data description is set.
+    explicit VXR_VOLR_ColorProtocol(const CFG_ITreePtr& tree);
     // Copies everything but the table (the copy has none) and the average colour.
     VXR_VOLR_ColorProtocol(const VXR_VOLR_ColorProtocol& other);
     // As the copy constructor; an owned table is kept for the next calculation.
@@ -176,6 +187,17 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
 
     // The counter assignments of the base stay available.
     using UTL_ChangeCounter::operator=;
+
+    // A new, initialised tree of this protocol that the caller owns, named
+    // after GetName(): "name", "max_opacity", "opacity_threshold" (only when
+    // the threshold came from a tree), "lighting", then the classes as class1,
+    // class2, ... and the child "tissue_place_holders" (always, possibly
+    // empty) with the place holders of the vessel, bone, lung and lesion types
+    // under their lower-case names (the general one is never written).
+    // Numbers keep at least three decimals. Each class drops its redundant
+    // colour and opacity points first (it changes in memory too). A failed
+    // tree operation raises _com_error.
+    CFG_ITreePtr ExportToCFG();
 
     // Makes this protocol a light, read-only image of src for the renderer:
     // src calculates its table when it is invalid, this protocol then shares
@@ -317,6 +339,12 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
 
   private:
     void copy_data(const VXR_VOLR_ColorProtocol& src);
+    // The "tissue_place_holders" node: children named after a lower-case
+    // tissue name become that tissue's place holder (a later one replaces an
+    // earlier one); others are read and dropped.
+    void read_tissue_place_holders(const CFG_ITreePtr& tree);
+    // A new, unnamed tree of the place holders of types 1..4, in type order.
+    CFG_ITreePtr export_tissue_place_holders_to_cfg();
     void delete_classes();
     void delete_place_holders();
     // Makes sure an owned block of 2^bits entries is held; false (no table,
