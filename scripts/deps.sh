@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ binutils libgtest-dev libgmock-dev libbenchmark-dev
-          libpugixml-dev libcli11-dev libcairo2-dev pkg-config fonts-dejavu-core "$@")
+          libpugixml-dev libdcmtk-dev libcli11-dev libcairo2-dev pkg-config fonts-dejavu-core "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,9 +1,46 @@
 #include "tools/VxrpData.h"
 
 #include <cmath>
+#include <new>
 
+#include "DICOM/Dicom_Tag.h"
+#include "DICOM/IOD_Msg.h"
 #include "RW/RW_Errors.h"
 #include "tools/VxrpCli.h"
+#include "volr/VXR_VOLR_ProtocolParams.h"
+
+namespace {
+
+// Bits stored and pixel representation from the header; the rescale values
+// through the protocol parameters' UpdateFromDicom, as the viewer takes them
+// (a value the file lacks stays at the parameters' default: intercept 0,
+// slope 1).
+void read_dicom(const std::string& path, VxrpData& data) {
+    IOD_Msg msg;
+    std::string error;
+    if (!msg.ReadFileHeader(path, &error)) {
+        throw VxrpError(kVxrpBadInput, error);
+    }
+    double bits = 0.0;
+    if (!msg.GetNumber(Dicom_Tags::BitsStored, bits)) {
+        throw VxrpError(kVxrpBadInput, path + ": the header has no Bits Stored (0028,0101)");
+    }
+    if (!(bits >= 1.0 && bits <= 24.0)) {
+        throw VxrpError(kVxrpBadInput, path + ": Bits Stored " +
+                                           std::to_string(static_cast<long long>(bits)) +
+                                           " is not within the 1..24 bits a table can have");
+    }
+    double representation = 0.0;
+    msg.GetNumber(Dicom_Tags::PixelRepresentation, representation);
+    VXR_VOLR_ProtocolParams params;
+    params.UpdateFromDicom(&msg);
+    data.bits = static_cast<int>(bits);
+    data.isSigned = representation == 1.0;
+    data.intercept = params.GetRescaleIntercept();
+    data.slope = params.GetRescaleSlope();
+}
+
+}  // namespace
 
 void VxrpDataOptions::AddTo(CLI::App* command) {
     m_pBits =
@@ -25,53 +62,78 @@ void VxrpDataOptions::AddTo(CLI::App* command) {
 VxrpData VxrpDataOptions::Resolve() const {
     VxrpData data = m_Data;
     if (!m_DicomPath.empty()) {
-        throw VxrpError(kVxrpFailed,
-                        "cannot read " + m_DicomPath + ": DICOM headers are not read yet");
+        read_dicom(m_DicomPath, data);
+        // Options given beside the file override its values.
+        if (m_pBits->count() > 0) {
+            data.bits = m_Data.bits;
+        }
+        if (m_pSigned->count() > 0) {
+            data.isSigned = true;
+        }
+        if (m_pSlope->count() > 0) {
+            data.slope = m_Data.slope;
+        }
+        if (m_pIntercept->count() > 0) {
+            data.intercept = m_Data.intercept;
+        }
     }
     if (!std::isfinite(data.slope) || !(data.slope > 0.0f)) {
-        throw VxrpError(kVxrpUsage, "--slope: the slope must be a finite number above 0");
+        throw VxrpError(m_DicomPath.empty() || m_pSlope->count() > 0 ? kVxrpUsage : kVxrpBadInput,
+                        (m_pSlope->count() > 0 ? std::string("--slope") : m_DicomPath) +
+                            ": the slope must be a finite number above 0");
     }
     return data;
 }
 
 struct VxrpView::Impl {
-    VXR_VOLR_ColorProtocol live;
-    std::unique_ptr<VXR_VOLR_ColorProtocol> image;
+    VXR_VOLR_ProtocolParams live;
+    std::unique_ptr<UTL_BaseParams> frozen;
 };
 
-VxrpView::VxrpView(const VXR_VOLR_ColorProtocol& protocol, const VxrpData& data)
+VxrpView::VxrpView(VXR_VOLR_ColorProtocol& protocol, const VxrpData& data)
     : m_Data(data), m_pImpl(std::make_unique<Impl>()) {
-    m_pImpl->live = protocol;
-    m_pImpl->live.SetRescaleIntercept(data.intercept);
-    m_pImpl->live.SetRescaleSlope(data.slope);
-    m_pImpl->live.SetBPP(data.bits);
-    m_pImpl->live.SetSigned(data.isSigned);
-    m_pImpl->live.SetIsHounsfield(data.hounsfield);
+    VXR_VOLR_ProtocolParams& params = m_pImpl->live;
+    params.SetRescaleIntercept(data.intercept);
+    params.SetRescaleSlope(data.slope);
+    params.SetBPP(data.bits);
+    params.SetSigned(data.isSigned);
+    params.SetIsHounsfield(data.hounsfield);
+    // The params take a copy, with the series description pushed in.
+    params.SetProtocol(&protocol, true);
 }
 
-VxrpView::~VxrpView() = default;
+VxrpView::~VxrpView() {
+    // The renderer's copy goes before the live protocol whose table it shows.
+    m_pImpl->frozen.reset();
+}
 
 VXR_VOLR_ColorProtocol& VxrpView::Live() {
-    return m_pImpl->live;
+    return *m_pImpl->live.GetProtocol();
 }
 
 void VxrpView::Refreeze() {
-    m_pImpl->image.reset();
+    m_pImpl->frozen.reset();
 }
 
 const unsigned int* VxrpView::Table() {
-    if (!m_pImpl->image) {
-        m_pImpl->image = std::make_unique<VXR_VOLR_ColorProtocol>();
+    if (!m_pImpl->frozen) {
+        std::unique_ptr<UTL_BaseParams> copy(m_pImpl->live.Clone());
+        if (!copy) {
+            throw std::bad_alloc();
+        }
+        copy->SetSource(&m_pImpl->live);
         try {
-            m_pImpl->image->FreezeCopy(m_pImpl->live);
+            copy->Freeze();
         } catch (const RWBoundsErr&) {
-            m_pImpl->image.reset();
             // A class without colour points has no colour to give any entry.
             throw VxrpError(kVxrpBadInput,
                             "a class of the protocol has no colour points; there is no table");
         }
+        m_pImpl->frozen = std::move(copy);
     }
-    const unsigned int* table = m_pImpl->image->GetColorTable();
+    VXR_VOLR_ColorProtocol* image =
+        static_cast<VXR_VOLR_ProtocolParams*>(m_pImpl->frozen.get())->GetProtocol();
+    const unsigned int* table = image != nullptr ? image->GetColorTable() : nullptr;
     if (table == nullptr) {
         throw VxrpError(kVxrpFailed, "the library gave no colour table for " +
                                          std::to_string(m_Data.bits) + "-bit data");

@@ -55,7 +55,7 @@ class VxrpDataOptions {
 // the frozen copy. Windowing and the average colour work on the live protocol.
 class VxrpView {
   public:
-    VxrpView(const VXR_VOLR_ColorProtocol& protocol, const VxrpData& data);
+    VxrpView(VXR_VOLR_ColorProtocol& protocol, const VxrpData& data);
     VxrpView(const VxrpView&) = delete;
     VxrpView& operator=(const VxrpView&) = delete;
     ~VxrpView();

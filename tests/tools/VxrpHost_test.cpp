@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "support/DicomTestFiles.h"
 #include "tools/VxrpTestRun.h"
 
 namespace {
@@ -177,6 +178,24 @@ TEST_F(VxrpHost, SixteenBitSignedTableRunsFromTheLowestRawValue) {
     EXPECT_EQ(table[32768 - 6556].second, 0xc800007au);
 }
 
+TEST_F(VxrpHost, TableTakesBitsSignednessAndRescaleValuesFromADicomHeader) {
+    vxrp_test::DicomFileSpec spec = vxrp_test::ct_like_spec("-2000.7", "0.5");
+    spec.bitsStored = 16;
+    spec.pixelRepresentation = 1;
+    const std::filesystem::path file = m_Dir.Path() / "ct.dcm";
+    ASSERT_TRUE(vxrp_test::write_dicom_file(file, spec));
+    // Hounsfield data: w = (trunc(raw * 0.5 - 2000) + 1024) / 4119, the
+    // intercept truncated to -2000.
+    const auto table = Table({Protocol(), "--dicom", file.string(), "--hounsfield"});
+    ASSERT_EQ(table.size(), 65536u);
+    EXPECT_EQ(table.front().first, -32768);
+    EXPECT_EQ(table[32768 + 2000].second, kBlue);  // -1000 HU
+    EXPECT_EQ(table[32768 + 8000].second, kRed);   // 2000 HU
+    // raw 3900 is -50 HU (-51 had the intercept been rounded, 1900 with slope 1):
+    // w = 974/4119 = 0.23647, blue (0.25 - w) / 0.05 = 0.2707 -> alpha trunc(55.2 + 0.5)
+    EXPECT_EQ(table[32768 + 3900].second, 0x0000fa37u);
+}
+
 TEST_F(VxrpHost, AverageWeighsEachCountedVoxelByItsOpacity) {
     // One voxel at -1000 HU (blue) and two at 2000 HU (red), both opacity 204:
     // red 200 * 2/3 = 133.3, blue 250 * 1/3 = 83.3, truncated.
@@ -302,6 +321,10 @@ TEST_F(VxrpHost, BadInputGetsOneLineOnStandardErrorAndItsExitCode) {
     const std::string protocol = Protocol();
     const std::string broken = m_Dir.Write("broken.xml", std::string(kTwoClasses).substr(0, 300));
     const std::string notHistogram = m_Dir.Write("h.txt", "24 many\n");
+    const std::string notDicom = m_Dir.Write("text.dcm", std::string(300, 'x'));
+    const std::filesystem::path dicom = m_Dir.Path() / "whole.dcm";
+    ASSERT_TRUE(vxrp_test::write_dicom_file(dicom, vxrp_test::ct_like_spec("-1024", "1")));
+    const std::string truncated = m_Dir.Write("cut.dcm", ReadText(dicom).substr(0, 200));
     struct Case {
         std::vector<std::string> args;
         int exitCode;
@@ -321,6 +344,9 @@ TEST_F(VxrpHost, BadInputGetsOneLineOnStandardErrorAndItsExitCode) {
         {{"table", broken}, 3, "broken.xml"},
         {{"table", m_Dir.Path().string()}, 3, m_Dir.Path().c_str()},
         {{"average", protocol, "--histogram", "none.txt"}, 3, "none.txt"},
+        {{"table", "--dicom", "none.dcm"}, 3, "none.dcm"},
+        {{"table", "--dicom", notDicom}, 3, "text.dcm"},
+        {{"table", "--dicom", truncated}, 3, "cut.dcm"},
         {{"average", protocol, "--histogram", notHistogram}, 3, "h.txt:1:"},
         {{"table", protocol, "-o", "no/such/dir/t.txt"}, 4, "no/such/dir/t.txt"},
         {{"plot", protocol, "-o", "no/such/dir/p.png"}, 4, "no/such/dir/p.png"},
