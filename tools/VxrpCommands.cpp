@@ -9,6 +9,7 @@ void VxrpAddAverageCommand(VxrpProgram& program);
 void VxrpAddPresetsCommand(VxrpProgram& program);
 void VxrpAddConvertCommand(VxrpProgram& program);
 void VxrpAddClipCommand(VxrpProgram& program);
+void VxrpAddVoiCommand(VxrpProgram& program);
 void VxrpAddRotationCommand(VxrpProgram& program);
 
 void VxrpAddCommands(VxrpProgram& program) {
@@ -20,5 +21,6 @@ void VxrpAddCommands(VxrpProgram& program) {
     VxrpAddPresetsCommand(program);
     VxrpAddConvertCommand(program);
     VxrpAddClipCommand(program);
+    VxrpAddVoiCommand(program);
     VxrpAddRotationCommand(program);
 }

@@ -1,0 +1,3 @@
+#include "UI/UI_DrawingContextInterface.h"
+
+UI_DrawingContextInterface::~UI_DrawingContextInterface() = default;
