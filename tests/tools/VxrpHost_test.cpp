@@ -215,7 +215,8 @@ TEST_F(VxrpHost, WindowMovesEveryClassAndSavesAProtocolFile) {
     // 1228 HU: w = 2252/4095 = 0.54994 shows what 0.44994 showed before the
     // move: red 0.7998 -> alpha trunc(163.2 + 0.5) = 163.
     EXPECT_EQ(table[1228 + 1024].second, 0xc80000a3u);
-    // -1000 HU lay in the blue class's plateau, which now starts at 0.1 (-614 HU).
+    // -1000 HU now lies before the blue class's first point (moved to 0.1),
+    // whose opacity 1 holds there.
     EXPECT_EQ(table[-1000 + 1024].second & 0xffu, 204u);
 }
 
