@@ -4,8 +4,8 @@
 # asks for clang and its sanitizer runtimes this way).
 set -euo pipefail
 
-packages=(cmake ninja-build g++ binutils libgtest-dev libgmock-dev libbenchmark-dev pkg-config
-          libcairo2-dev fonts-dejavu-core libdcmtk-dev libpugixml-dev "$@")
+packages=(cmake ninja-build g++ binutils libgtest-dev libgmock-dev libbenchmark-dev
+          libpugixml-dev libdcmtk-dev libcli11-dev libcairo2-dev pkg-config fonts-dejavu-core "$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -8,7 +8,7 @@
 
 #include "IP/IP_ClipManager.h"
 #include "VXR_ClippingParams.h"
-#include "VxrpCommands.h"
+#include "tools/VxrpCli.h"
 
 namespace {
 
@@ -83,13 +83,7 @@ void print_frame(int index, const VXR_ClippingParams& frame, const VXR_ClippingP
                 planes.IsInside(IP_3Coord(0, 0, 0)) ? "kept" : "cut away");
 }
 
-}  // namespace
-
-int VxrpRunClip(int argc, char** /*argv*/) {
-    if (argc > 0) {
-        std::fprintf(stderr, "usage: vxrp clip\n");
-        return 2;
-    }
+int run() {
     VXR_ClippingParams from;
     VXR_ClippingParams to;
     if (!first_key_frame(from) || !last_key_frame(to)) {
@@ -128,4 +122,11 @@ int VxrpRunClip(int argc, char** /*argv*/) {
     std::printf("Comparison with the last key frame: %s\n",
                 shown.IsChanged(&to) ? "changed" : "no change");
     return 0;
+}
+
+}  // namespace
+
+void VxrpAddClipCommand(VxrpProgram& program) {
+    program.AddCommand("clip",
+                       "the clipping parameters: a key-frame movie of clip planes and a slab", run);
 }

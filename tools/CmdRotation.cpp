@@ -7,7 +7,7 @@
 
 #include "IP/IP_Matrix.h"
 #include "VXR_RotationParams.h"
-#include "VxrpCommands.h"
+#include "tools/VxrpCli.h"
 
 namespace {
 
@@ -89,9 +89,7 @@ VXR_RotationParams view(VXR_RotationParams::Orientation orientation) {
     return params;
 }
 
-}  // namespace
-
-int VxrpRunRotation(int /*argc*/, char** /*argv*/) {
+int run() {
     std::printf("Standard views (rows: where the volume's x, y and z axes turn to)\n");
     for (const NamedView& v : kViews) {
         const VXR_RotationParams params = view(v.orientation);
@@ -129,4 +127,11 @@ int VxrpRunRotation(int /*argc*/, char** /*argv*/) {
                 start.Interpolate(still, kMovieFrames, nullptr) ? "frames made"
                                                                 : "no frames (nothing to move)");
     return 0;
+}
+
+}  // namespace
+
+void VxrpAddRotationCommand(VxrpProgram& program) {
+    program.AddCommand("rotation", "the rotation parameters: standard views and key-frame movies",
+                       run);
 }

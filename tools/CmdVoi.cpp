@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 #include <numbers>
 #include <string>
 
@@ -17,7 +18,7 @@
 #include "VXR_FreeVoi.h"
 #include "VXR_OvalVoi.h"
 #include "VXR_RectVoi.h"
-#include "VxrpCommands.h"
+#include "tools/VxrpCli.h"
 
 namespace {
 
@@ -29,11 +30,6 @@ struct Shape {
     VXR_Voi* voi;
     UTL_Point labelAt;
 };
-
-int usage() {
-    std::fprintf(stderr, "usage: vxrp voi [-o FILE.png]\n");
-    return 2;
-}
 
 void print_points(const VXR_Voi& voi) {
     const auto& points = voi.GetPoints();
@@ -62,19 +58,7 @@ void draw_backdrop(UI_PictureContext& picture) {
     }
 }
 
-}  // namespace
-
-int VxrpRunVoi(int argc, char** argv) {
-    std::string output;
-    const std::vector<std::string> args(argv, argv + argc);
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if ((args[i] == "-o" || args[i] == "--output") && i + 1 < args.size()) {
-            output = args[++i];
-        } else {
-            return usage();
-        }
-    }
-
+int run(const std::string& output) {
     // The rectangle tool: four corners at the press, then the drag moves the
     // opposite corner.
     VXR_RectVoiPlus rect(40, 70);
@@ -134,9 +118,18 @@ int VxrpRunVoi(int argc, char** argv) {
     }
     std::string error;
     if (!picture.SaveAsPng(output, &error)) {
-        std::fprintf(stderr, "vxrp voi: %s\n", error.c_str());
-        return 1;
+        throw VxrpError(kVxrpCannotWrite, error);
     }
     std::printf("wrote %s (%d x %d)\n", output.c_str(), kWidth, kHeight);
     return 0;
+}
+
+}  // namespace
+
+void VxrpAddVoiCommand(VxrpProgram& program) {
+    auto output = std::make_shared<std::string>();
+    CLI::App* command =
+        program.AddCommand("voi", "volumes of interest drawn as a viewer's drawing tools make them",
+                           [output] { return run(*output); });
+    command->add_option("-o,--output", *output, "also draw the overlay into this PNG file");
 }

@@ -1,13 +1,26 @@
-#include "VxrpCommands.h"
+#include "tools/VxrpCli.h"
 
-const std::vector<VxrpCommand>& VxrpCommands() {
-    static const std::vector<VxrpCommand> commands = {
-        {"clip", "clip planes and a slab: a key-frame movie and a comparison", VxrpRunClip},
-        {"rotation", "standard views and key-frame movies", VxrpRunRotation},
-        {"table", "[PRESET|FILE] colour protocol: table entries, a window drag, average colour",
-         VxrpRunTable},
-        {"presets", "the preset colour protocols", VxrpRunPresets},
-        {"voi", "volumes of interest drawn as a viewer would ([-o FILE.png])", VxrpRunVoi},
-    };
-    return commands;
+// One line per command; each function lives in the command's own file.
+void VxrpAddDefaultCommand(VxrpProgram& program);
+void VxrpAddTableCommand(VxrpProgram& program);
+void VxrpAddPlotCommand(VxrpProgram& program);
+void VxrpAddWindowCommand(VxrpProgram& program);
+void VxrpAddAverageCommand(VxrpProgram& program);
+void VxrpAddPresetsCommand(VxrpProgram& program);
+void VxrpAddConvertCommand(VxrpProgram& program);
+void VxrpAddClipCommand(VxrpProgram& program);
+void VxrpAddVoiCommand(VxrpProgram& program);
+void VxrpAddRotationCommand(VxrpProgram& program);
+
+void VxrpAddCommands(VxrpProgram& program) {
+    VxrpAddDefaultCommand(program);
+    VxrpAddTableCommand(program);
+    VxrpAddPlotCommand(program);
+    VxrpAddWindowCommand(program);
+    VxrpAddAverageCommand(program);
+    VxrpAddPresetsCommand(program);
+    VxrpAddConvertCommand(program);
+    VxrpAddClipCommand(program);
+    VxrpAddVoiCommand(program);
+    VxrpAddRotationCommand(program);
 }
