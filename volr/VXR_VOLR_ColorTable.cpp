@@ -52,11 +52,21 @@ float TransparentSumBound() {
 // that they vectorise, under the library's -fno-trapping-math (see
 // VXR_VOLR_BatchEvaluation.h).
 
-// trunc(value) clamped to 0..255 as one select chain (NaN gives 0).
-inline std::uint32_t TruncToByte(double value) {
+// trunc(value) clamped to 0..255 as one select chain (NaN gives 0), as a
+// double: the selects stay in the double lanes, and the four fields of an
+// entry are put together in double (exact below 2^32) and converted once.
+inline double TruncToByte(double value) {
     double c = (value > 0.0) ? value : 0.0;
     c = (c < 255.5) ? c : 255.5;
-    return static_cast<std::uint32_t>(static_cast<int>(c));  // the signed conversion vectorises
+    return static_cast<double>(static_cast<int>(c));  // the signed conversion vectorises
+}
+
+// An entry from its four fields, each a whole number in 0..255: the packed
+// value is below 2^32, exact in double, and is shifted into the int range for
+// the one signed conversion that vectorises.
+inline std::uint32_t PackFields(double red, double green, double blue, double alpha) {
+    const double entry = ((red * 256.0 + green) * 256.0 + blue) * 256.0 + alpha;
+    return static_cast<std::uint32_t>(static_cast<int>(entry - 2147483648.0)) + 0x80000000u;
 }
 
 // position[j] of raw value firstRaw + j: w = (float)(v / range), with v =
@@ -182,13 +192,13 @@ VXR_VOLR_BATCH_KERNEL void PackKernel(int count, const BlockSums& sums, double a
         const float sum = sums.opacity[j];
         const double weightedScale = 1.0 / static_cast<double>(sum);
         const double scale = (sum < transparentBound) ? activeScale : weightedScale;
-        const std::uint32_t r = TruncToByte(scale * static_cast<double>(sums.red[j]) + 0.5);
-        const std::uint32_t g = TruncToByte(scale * static_cast<double>(sums.green[j]) + 0.5);
-        const std::uint32_t b = TruncToByte(scale * static_cast<double>(sums.blue[j]) + 0.5);
-        const std::uint32_t a = TruncToByte(static_cast<double>(sums.maxOpacity[j]) *
-                                                maxOpacityMember * opacityFactor * 255.0 +
-                                            0.5);
-        out[j] = r << 24 | g << 16 | b << 8 | a;
+        const double r = TruncToByte(scale * static_cast<double>(sums.red[j]) + 0.5);
+        const double g = TruncToByte(scale * static_cast<double>(sums.green[j]) + 0.5);
+        const double b = TruncToByte(scale * static_cast<double>(sums.blue[j]) + 0.5);
+        const double a = TruncToByte(static_cast<double>(sums.maxOpacity[j]) * maxOpacityMember *
+                                         opacityFactor * 255.0 +
+                                     0.5);
+        out[j] = PackFields(r, g, b, a);
     }
 }
 
