@@ -10,8 +10,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "VXR_VOLR_BatchEvaluation.h"
@@ -146,9 +149,91 @@ void BM_ClassPerPosition(benchmark::State& state) {
     state.SetLabel(state.range(0) != 0 ? "65536 positions, windowed" : "65536 positions");
 }
 
+// The drag itself: one step of the window on the protocol (forwarded to every
+// class) and the table read that follows it, as on every mouse move.
+// Arguments: bits (12 unsigned or 16 signed), classes, 0 for AddWidth or 1
+// for AddCenter. Fifty steps one way, fifty back, so that every step changes
+// the window and none reaches the clamp.
+void BM_Drag(benchmark::State& state) {
+    auto protocol =
+        MakeProtocol(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), true);
+    const bool center = state.range(2) != 0;
+    float step = 0.004f;
+    int moves = 0;
+    for (auto _ : state) {
+        if (center) {
+            protocol->AddCenter(step);
+        } else {
+            protocol->AddWidth(step);
+        }
+        benchmark::DoNotOptimize(protocol->GetColorTable());
+        benchmark::ClobberMemory();
+        if (++moves == 50) {
+            step = -step;
+            moves = 0;
+        }
+    }
+    if (!Identical(*protocol)) {
+        state.SkipWithError("the dragged table differs from the literal evaluation");
+        return;
+    }
+    state.SetLabel(
+        std::to_string(state.range(0)) + (state.range(0) == 16 ? " signed, " : " unsigned, ") +
+        std::to_string(state.range(1)) + " classes, " + (center ? "AddCenter" : "AddWidth"));
+}
+
+// Bits x classes, windowed, with the time per class and entry as counters in
+// nanoseconds: wall time (ns_per_class_entry) and processor time
+// (cpu_ns_per_class_entry).
+void BM_Sweep(benchmark::State& state) {
+    const int bits = static_cast<int>(state.range(0));
+    const int classes = static_cast<int>(state.range(1));
+    auto protocol = vxrp_test::MakeOverlappingProtocol(bits, true, 0, classes,
+                                                       0.88f / static_cast<float>(classes), true);
+    if (!Identical(*protocol)) {
+        state.SkipWithError("the table differs from the literal evaluation");
+        return;
+    }
+    const auto begin = std::chrono::steady_clock::now();
+    const std::clock_t cpuBegin = std::clock();
+    for (auto _ : state) {
+        protocol->InvalidateColorTable();
+        benchmark::DoNotOptimize(protocol->GetColorTable());
+        benchmark::ClobberMemory();
+    }
+    const std::clock_t cpuEnd = std::clock();
+    const std::chrono::duration<double, std::nano> elapsed =
+        std::chrono::steady_clock::now() - begin;
+    const double classEntries = static_cast<double>(state.iterations()) *
+                                static_cast<double>(classes) *
+                                static_cast<double>(std::size_t{1} << bits);
+    // On a shared machine the wall time holds the waits for a core; the
+    // processor time of this process does not.
+    state.counters["ns_per_class_entry"] = elapsed.count() / classEntries;
+    state.counters["cpu_ns_per_class_entry"] =
+        static_cast<double>(cpuEnd - cpuBegin) * (1e9 / CLOCKS_PER_SEC) / classEntries;
+    state.SetLabel(std::to_string(bits) + " signed, " + std::to_string(classes) + " classes");
+}
+
+void SweepArguments(benchmark::internal::Benchmark* b) {
+    for (const int bits : {8, 10, 12, 14, 16}) {
+        for (const int classes : {1, 2, 4, 8, 16}) {
+            b->Args({bits, classes});
+        }
+    }
+    b->Unit(benchmark::kMicrosecond);
+}
+
 }  // namespace
 
 BENCHMARK(BM_ColorTable)->Apply(Arguments);
+BENCHMARK(BM_Drag)
+    ->Args({16, 8, 0})
+    ->Args({16, 8, 1})
+    ->Args({12, 8, 0})
+    ->Args({12, 8, 1})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sweep)->Apply(SweepArguments);
 BENCHMARK(BM_LiteralColorTable)->Apply(Arguments);
 BENCHMARK(BM_ClassEvaluator)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ClassPerPosition)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

@@ -176,6 +176,7 @@ class VXR_VOLR_TrapezeOpacityGraph::Evaluator {
     // has_pieces (otherwise through Evaluate, with its unclamped ones).
     friend class VXR_VOLR_ColorClass::Evaluator;
     bool has_pieces() const { return m_bPieces; }
+    static void evaluate_piece(const Piece& piece, const float* at, int count, float* opacity);
     // at[] within 0..1 or NaN; ascending: at[] never decreases.
     void evaluate_clamped(const float* at, int count, bool ascending, float* opacity) const;
 
@@ -205,6 +206,37 @@ class VXR_VOLR_ColorClass::Evaluator {
     void Evaluate(const float* positions, int count, int* red, int* green, int* blue,
                   float* opacity) const;
 
+    // --- run by run, for the colour table (see VXR_VOLR_ColorTable.cpp) ---
+    //
+    // When RunWise is true, the colour and the opacity at a position depend
+    // only on which piece of the ramp and of the graph its clamped, windowed
+    // position At falls in, and, in a piece that is not constant, on that
+    // position; At never decreases while the position grows. A caller with
+    // ascending positions can then find where a piece ends by bisection over
+    // At and evaluate each run with the piece's own loop, answering exactly
+    // what Evaluate answers. It is true for a class of this very type whose
+    // ramp and graph split into pieces and whose window has a finite centre
+    // and pivot and a scale (width + 1) above 0 and finite.
+    bool RunWise() const { return m_bRunWise; }
+    // The clamped, windowed position, as Evaluate computes it.
+    float At(float position) const { return vxr_volr_batch::ClampToUnit(window(position)); }
+    // at[j] = At(positions[j]) for j in [begin, end).
+    void AtRun(const float* positions, int begin, int end, float* at) const;
+
+    // The piece of the graph (of the ramp) that holds the clamped position a
+    // (not NaN), and where it ends: later positions belong to it while they
+    // are below the end.
+    int OpacityPiece(float a) const;
+    double OpacityPieceEnd(int piece) const;
+    // True, with its value, when the piece answers one opacity everywhere.
+    bool OpacityConstant(int piece, float& value) const;
+    // opacity[j] for at[j] in the piece, j in [0, count).
+    void OpacityRun(int piece, const float* at, int count, float* opacity) const;
+    int ColorPiece(float a) const;
+    double ColorPieceEnd(int piece) const;
+    // red/green/blue[j] for at[j] in [0, count), every at[j] in the piece.
+    void ColorRun(int piece, const float* at, int count, int* red, int* green, int* blue) const;
+
   private:
     // Positions w with lo <= w < hi (as doubles, after the window and the
     // clamp to 0..1) take one branch of GetColor: a constant colour or a
@@ -224,6 +256,8 @@ class VXR_VOLR_ColorClass::Evaluator {
 
     void prepare_ramp();
     float window(float x) const;
+    static void evaluate_piece(const Piece& piece, const float* at, int n, int* red, int* green,
+                               int* blue);
     void evaluate_block(const float* positions, int count, int* red, int* green, int* blue,
                         float* opacity) const;
 
@@ -234,4 +268,5 @@ class VXR_VOLR_ColorClass::Evaluator {
     std::vector<Piece> m_Pieces;
     Piece m_NaN;  // what a NaN position answers
     std::optional<VXR_VOLR_TrapezeOpacityGraph::Evaluator> m_Graph;
+    bool m_bRunWise = false;
 };

@@ -385,6 +385,33 @@ bool BlendStaysInIntRange(const Piece& piece) {
     return std::isfinite(bound) && bound < 1073741824.0;  // 2^30
 }
 
+// The pieces cover the whole line, in order, each beginning where the one
+// before it ends: the piece of a position is then the one whose end lies
+// beyond it.
+template <class Piece>
+bool Contiguous(const std::vector<Piece>& pieces) {
+    const double inf = std::numeric_limits<double>::infinity();
+    if (pieces.empty() || pieces.front().lo != -inf || pieces.back().hi != inf) {
+        return false;
+    }
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (!(pieces[i].lo < pieces[i].hi) || (i > 0 && pieces[i].lo != pieces[i - 1].hi)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+template <class Piece>
+int PieceOf(const std::vector<Piece>& pieces, float a) {
+    const double at = a;
+    std::size_t i = 0;
+    while (i + 1 < pieces.size() && !(at < pieces[i].hi)) {
+        ++i;
+    }
+    return static_cast<int>(i);
+}
+
 }  // namespace
 
 void VXR_VOLR_ColorClass::EvaluateRange(const float* positions, int count, int* red, int* green,
@@ -403,6 +430,61 @@ VXR_VOLR_ColorClass::Evaluator::Evaluator(const VXR_VOLR_ColorClass& cls) : m_pC
     prepare_ramp();
     if (cls.m_pOpacityGraph != nullptr) {
         m_Graph.emplace(*cls.m_pOpacityGraph);
+    }
+    m_bRunWise = m_bRampPieces && m_Graph.has_value() && m_Graph->has_pieces() &&
+                 std::isfinite(m_dCenter) && std::isfinite(m_dPivot) && std::isfinite(m_dScale) &&
+                 m_dScale > 0.0 && Contiguous(m_Pieces) && Contiguous(m_Graph->m_Pieces);
+}
+
+void VXR_VOLR_ColorClass::Evaluator::AtRun(const float* positions, int begin, int end,
+                                           float* at) const {
+    if (begin < end) {
+        WindowKernel(positions + begin, end - begin, m_dCenter, m_dPivot, m_dScale, at + begin);
+    }
+}
+
+int VXR_VOLR_ColorClass::Evaluator::OpacityPiece(float a) const {
+    return PieceOf(m_Graph->m_Pieces, a);
+}
+
+double VXR_VOLR_ColorClass::Evaluator::OpacityPieceEnd(int piece) const {
+    return m_Graph->m_Pieces[static_cast<std::size_t>(piece)].hi;
+}
+
+bool VXR_VOLR_ColorClass::Evaluator::OpacityConstant(int piece, float& value) const {
+    const auto& p = m_Graph->m_Pieces[static_cast<std::size_t>(piece)];
+    value = p.constant;
+    return !p.linear;
+}
+
+void VXR_VOLR_ColorClass::Evaluator::OpacityRun(int piece, const float* at, int count,
+                                                float* opacity) const {
+    m_Graph->evaluate_piece(m_Graph->m_Pieces[static_cast<std::size_t>(piece)], at, count, opacity);
+}
+
+int VXR_VOLR_ColorClass::Evaluator::ColorPiece(float a) const {
+    return PieceOf(m_Pieces, a);
+}
+
+double VXR_VOLR_ColorClass::Evaluator::ColorPieceEnd(int piece) const {
+    return m_Pieces[static_cast<std::size_t>(piece)].hi;
+}
+
+void VXR_VOLR_ColorClass::Evaluator::ColorRun(int piece, const float* at, int count, int* red,
+                                              int* green, int* blue) const {
+    evaluate_piece(m_Pieces[static_cast<std::size_t>(piece)], at, count, red, green, blue);
+}
+
+void VXR_VOLR_ColorClass::Evaluator::evaluate_piece(const Piece& piece, const float* at, int n,
+                                                    int* red, int* green, int* blue) {
+    if (piece.blend) {
+        BlendKernel(at, n, piece.left, piece.right, piece.h, piece.leftRed, piece.leftGreen,
+                    piece.leftBlue, piece.rightRed, piece.rightGreen, piece.rightBlue,
+                    piece.inIntRange, red, green, blue);
+    } else {
+        vxr_volr_batch::FillKernel(n, piece.red, red);
+        vxr_volr_batch::FillKernel(n, piece.green, green);
+        vxr_volr_batch::FillKernel(n, piece.blue, blue);
     }
 }
 
@@ -520,20 +602,11 @@ void VXR_VOLR_ColorClass::Evaluator::evaluate_block(const float* positions, int 
     const bool ascending = vxr_volr_batch::AscendingKernel(at, count);
 
     if (m_bRampPieces) {
-        vxr_volr_batch::ForEachRun(
-            at, count, ascending, m_Pieces, m_NaN, [&](const Piece& piece, int begin, int end) {
-                const int n = end - begin;
-                if (piece.blend) {
-                    BlendKernel(at + begin, n, piece.left, piece.right, piece.h, piece.leftRed,
-                                piece.leftGreen, piece.leftBlue, piece.rightRed, piece.rightGreen,
-                                piece.rightBlue, piece.inIntRange, red + begin, green + begin,
-                                blue + begin);
-                } else {
-                    vxr_volr_batch::FillKernel(n, piece.red, red + begin);
-                    vxr_volr_batch::FillKernel(n, piece.green, green + begin);
-                    vxr_volr_batch::FillKernel(n, piece.blue, blue + begin);
-                }
-            });
+        vxr_volr_batch::ForEachRun(at, count, ascending, m_Pieces, m_NaN,
+                                   [&](const Piece& piece, int begin, int end) {
+                                       evaluate_piece(piece, at + begin, end - begin, red + begin,
+                                                      green + begin, blue + begin);
+                                   });
     } else {
         for (int j = 0; j < count; ++j) {
             const UTL_Color color = m_pClass->VXR_VOLR_ColorClass::GetColor(positions[j]);

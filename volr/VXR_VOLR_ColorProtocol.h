@@ -313,6 +313,40 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     VXR_VOLR_ColorClass* GetTissuePlaceHolder(TIS_TissueType t) const;
 
     // --- colour table ----------------------------------------------------------------
+    // Every entry is bit for bit what the literal rule gives: each active
+    // class's GetColor and GetRelativeOpacity at the entry's position,
+    // composited in class order with float sums and every expression in
+    // double. The calculation (VXR_VOLR_ColorTable.cpp) takes these shortcuts,
+    // each exact for the reason given:
+    //  - Pieces. Each class's ramp and graph are split once into pieces on
+    //    which one branch of their evaluation holds; a run of entries in one
+    //    piece is computed by one loop with the same expressions, and a
+    //    constant piece is filled with its value.
+    //  - Level graph segments. A segment between two points of the same y
+    //    (finite, not zero) is a constant piece: the line adds a finite
+    //    quotient times 0 to that y, which leaves it as it is.
+    //  - Zero opacities skipped. From an entry's first class that is not
+    //    transparent on, a class whose opacity there is 0 changes nothing:
+    //    the opacity sum and the maximum stay (x + 0 is x, the sum is never
+    //    -0, and the sign of a zero maximum never reaches the entry), and its
+    //    colour, weighted by that 0, leaves the colour sums as they are (they
+    //    are never -0: they start at +0 and no sum of multiples of the
+    //    smallest float rounds to -0). Colours of the classes before that
+    //    first class are discarded by the rule itself. Neither is computed.
+    //    Where a class's graph is constant on a run of entries, its windowed
+    //    positions are not computed either: the run's ends are found by
+    //    bisection, the windowed position never decreasing while the position
+    //    grows (a window scale above 0, ascending positions). Entries that no
+    //    class makes non-transparent take every class's colour, unweighted.
+    //  - Loop kernels built for the baseline instruction set and for AVX2,
+    //    picked when the library loads: the same IEEE operations in the same
+    //    order, no contraction.
+    // Where an assumption does not hold (a class of a derived type, a ramp or
+    // graph that does not split into pieces, a collapsed or non-finite
+    // window, positions that do not ascend, an opacity sum that becomes NaN
+    // while its entry is still transparent) those entries are computed class
+    // by class without the skips.
+    //
     // The table pointer described above, calculated first when invalid; null
     // when there is no table (0 bits, unsupported bits, no memory). Raises
     // RWBoundsErr, from the calculation, when an active class has no colour

@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "UTL/UTL_Numeric.h"
@@ -51,11 +52,21 @@ float TransparentSumBound() {
 // that they vectorise, under the library's -fno-trapping-math (see
 // VXR_VOLR_BatchEvaluation.h).
 
-// trunc(value) clamped to 0..255 as one select chain (NaN gives 0).
-inline std::uint32_t TruncToByte(double value) {
+// trunc(value) clamped to 0..255 as one select chain (NaN gives 0), as a
+// double: the selects stay in the double lanes, and the four fields of an
+// entry are put together in double (exact below 2^32) and converted once.
+inline double TruncToByte(double value) {
     double c = (value > 0.0) ? value : 0.0;
     c = (c < 255.5) ? c : 255.5;
-    return static_cast<std::uint32_t>(static_cast<int>(c));  // the signed conversion vectorises
+    return static_cast<double>(static_cast<int>(c));  // the signed conversion vectorises
+}
+
+// An entry from its four fields, each a whole number in 0..255: the packed
+// value is below 2^32, exact in double, and is shifted into the int range for
+// the one signed conversion that vectorises.
+inline std::uint32_t PackFields(double red, double green, double blue, double alpha) {
+    const double entry = ((red * 256.0 + green) * 256.0 + blue) * 256.0 + alpha;
+    return static_cast<std::uint32_t>(static_cast<int>(entry - 2147483648.0)) + 0x80000000u;
 }
 
 // position[j] of raw value firstRaw + j: w = (float)(v / range), with v =
@@ -181,14 +192,260 @@ VXR_VOLR_BATCH_KERNEL void PackKernel(int count, const BlockSums& sums, double a
         const float sum = sums.opacity[j];
         const double weightedScale = 1.0 / static_cast<double>(sum);
         const double scale = (sum < transparentBound) ? activeScale : weightedScale;
-        const std::uint32_t r = TruncToByte(scale * static_cast<double>(sums.red[j]) + 0.5);
-        const std::uint32_t g = TruncToByte(scale * static_cast<double>(sums.green[j]) + 0.5);
-        const std::uint32_t b = TruncToByte(scale * static_cast<double>(sums.blue[j]) + 0.5);
-        const std::uint32_t a = TruncToByte(static_cast<double>(sums.maxOpacity[j]) *
-                                                maxOpacityMember * opacityFactor * 255.0 +
-                                            0.5);
-        out[j] = r << 24 | g << 16 | b << 8 | a;
+        const double r = TruncToByte(scale * static_cast<double>(sums.red[j]) + 0.5);
+        const double g = TruncToByte(scale * static_cast<double>(sums.green[j]) + 0.5);
+        const double b = TruncToByte(scale * static_cast<double>(sums.blue[j]) + 0.5);
+        const double a = TruncToByte(static_cast<double>(sums.maxOpacity[j]) * maxOpacityMember *
+                                         opacityFactor * 255.0 +
+                                     0.5);
+        out[j] = PackFields(r, g, b, a);
     }
+}
+
+// --- run by run ----------------------------------------------------------------
+//
+// Most of a table's class-entries cannot change its entry: once an entry has
+// met its first class that is not transparent (its opacity sum has reached
+// the transparency bound), a later class whose opacity there is zero adds
+// nothing. Its opacity leaves the sum as it is (s + 0 is s; the sum is never
+// -0) and the maximum too (it is at least +0, and the sign of a zero maximum
+// never shows in the entry), and its colour is weighted by that zero: c * 0 is
+// a zero, and r + 0 is r, since a colour sum is never -0 (it starts at +0 and
+// every addend is a multiple of the smallest float, so no sum rounds to -0).
+// Colours of classes before the first one that is not transparent are
+// discarded there, so they need not be computed either. Only entries that no
+// class makes non-transparent need every class's colour.
+//
+// So a block is done in two passes. The first gathers every class's opacity
+// into the sums, the maximum and the index of the first class that is not
+// transparent; where a class's graph is constant (zero, mostly) its opacity
+// needs no windowed position at all, and the ends of such runs are found by
+// bisection, the windowed position never decreasing along ascending positions
+// (see VXR_VOLR_ColorClass::Evaluator::RunWise). The second computes each
+// class's colour only over the span of entries where it can count, and adds it
+// with the weight the entry gives it: 1 while the entry stays transparent, the
+// opacity from its first non-transparent class on, 0 before it. A weight of 0
+// changes no sum (above), so the span may hold entries that do not count.
+//
+// Every value that is computed is computed by the same expressions as in the
+// class-by-class loop above; only values that cannot change an entry are left
+// out. A block whose positions do not ascend, or an entry whose opacity sum
+// becomes NaN while it is still transparent (the literal rule then neither
+// discards nor stays transparent), is done class by class instead.
+
+constexpr int kNoClass = INT_MAX;  // the entry never met a non-transparent class
+
+// Adds one class's opacities to the sums and the maximum and records the
+// first class that leaves an entry non-transparent. Answers 1 when an entry
+// still transparent got a NaN sum.
+VXR_VOLR_BATCH_KERNEL int OpacityStepKernel(int count, int cls, const float* opacity,
+                                            float transparentBound, float* sum, float* maxOpacity,
+                                            int* first) {
+    int nanSum = 0;
+    for (int j = 0; j < count; ++j) {
+        const float op = opacity[j];
+        const float s = sum[j] + op;
+        sum[j] = s;
+        maxOpacity[j] = (op >= maxOpacity[j]) ? op : maxOpacity[j];
+        const bool open = first[j] == kNoClass;
+        const bool stays = s < transparentBound;
+        first[j] = (open && !stays) ? cls : first[j];
+        nanSum |= (open && s != s) ? 1 : 0;
+    }
+    return nanSum;
+}
+
+// Adds one class's colours with the weight each entry gives them.
+VXR_VOLR_BATCH_KERNEL void WeightedColorKernel(int count, int cls, const int* first,
+                                               const float* opacity, const int* red,
+                                               const int* green, const int* blue, float* sumRed,
+                                               float* sumGreen, float* sumBlue) {
+    for (int j = 0; j < count; ++j) {
+        const int f = first[j];
+        const double weight =
+            (f == kNoClass) ? 1.0 : ((cls >= f) ? static_cast<double>(opacity[j]) : 0.0);
+        sumRed[j] = static_cast<float>(static_cast<double>(sumRed[j]) +
+                                       weight * static_cast<double>(red[j]));
+        sumGreen[j] = static_cast<float>(static_cast<double>(sumGreen[j]) +
+                                         weight * static_cast<double>(green[j]));
+        sumBlue[j] = static_cast<float>(static_cast<double>(sumBlue[j]) +
+                                        weight * static_cast<double>(blue[j]));
+    }
+}
+
+using ClassEvaluator = VXR_VOLR_ColorClass::Evaluator;
+
+// The end of the run from j on whose windowed positions stay below end;
+// the position of entry j does.
+int RunEndByWindow(const ClassEvaluator& evaluator, const float* position, int j, int count,
+                   double end) {
+    if (static_cast<double>(evaluator.At(position[count - 1])) < end) {
+        return count;
+    }
+    int low = j + 1;
+    int high = count - 1;  // its position is at or beyond the end
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (static_cast<double>(evaluator.At(position[middle])) < end) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return low;
+}
+
+// The same over windowed positions already computed (ascending).
+int RunEndByPosition(const float* at, int j, int count, double end) {
+    int low = j + 1;
+    int high = count;
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (static_cast<double>(at[middle]) < end) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return low;
+}
+
+// The per-block scratch of the run-by-run passes, one row per active class.
+class RunScratch {
+  public:
+    explicit RunScratch(std::size_t classes)
+        : m_At(classes * kBlock),
+          m_Opacity(classes * kBlock),
+          m_Computed(classes),
+          m_Counting(classes) {}
+
+    float* At(std::size_t cls) { return m_At.data() + cls * kBlock; }
+    float* Opacity(std::size_t cls) { return m_Opacity.data() + cls * kBlock; }
+
+    // Makes sure the windowed positions of class cls are computed over
+    // [begin, end), keeping the computed entries one span.
+    void EnsureAt(std::size_t cls, const ClassEvaluator& evaluator, const float* position,
+                  int begin, int end) {
+        Span& done = m_Computed[cls];
+        float* at = At(cls);
+        if (done.begin >= done.end) {
+            evaluator.AtRun(position, begin, end, at);
+            done = {begin, end};
+            return;
+        }
+        if (begin < done.begin) {
+            evaluator.AtRun(position, begin, done.begin, at);
+            done.begin = begin;
+        }
+        if (end > done.end) {
+            evaluator.AtRun(position, done.end, end, at);
+            done.end = end;
+        }
+    }
+
+    struct Span {
+        int begin = 0;
+        int end = 0;
+        void Add(int b, int e) {
+            if (begin >= end) {
+                begin = b;
+                end = e;
+            } else {
+                begin = b < begin ? b : begin;
+                end = e > end ? e : end;
+            }
+        }
+    };
+    void Reset() {
+        for (std::size_t c = 0; c < m_Computed.size(); ++c) {
+            m_Computed[c] = Span{};
+            m_Counting[c] = Span{};
+        }
+    }
+    Span& Counting(std::size_t cls) { return m_Counting[cls]; }
+
+  private:
+    std::vector<float> m_At;
+    std::vector<float> m_Opacity;
+    std::vector<Span> m_Computed;  // where At(cls) holds values
+    std::vector<Span> m_Counting;  // where cls has an opacity other than 0
+};
+
+// The run-by-run passes over one block of ascending positions. Answers false,
+// leaving the sums to be recomputed, when the block must be done class by class.
+bool RunWiseBlock(const std::vector<ClassEvaluator>& evaluators, const float* position, int count,
+                  float transparentBound, RunScratch& scratch, BlockSums& sums, int* first,
+                  int* red, int* green, int* blue) {
+    vxr_volr_batch::FillKernel(count, 0.0f, sums.opacity);
+    vxr_volr_batch::FillKernel(count, 0.0f, sums.maxOpacity);
+    vxr_volr_batch::FillKernel(count, 0.0f, sums.red);
+    vxr_volr_batch::FillKernel(count, 0.0f, sums.green);
+    vxr_volr_batch::FillKernel(count, 0.0f, sums.blue);
+    vxr_volr_batch::FillKernel(count, kNoClass, first);
+    scratch.Reset();
+
+    int nanSum = 0;
+    for (std::size_t c = 0; c < evaluators.size(); ++c) {
+        const ClassEvaluator& evaluator = evaluators[c];
+        float* at = scratch.At(c);
+        float* opacity = scratch.Opacity(c);
+        int j = 0;
+        while (j < count) {
+            const int piece = evaluator.OpacityPiece(evaluator.At(position[j]));
+            const int end =
+                RunEndByWindow(evaluator, position, j, count, evaluator.OpacityPieceEnd(piece));
+            float value = 0.0f;
+            bool counts = true;
+            if (evaluator.OpacityConstant(piece, value)) {
+                vxr_volr_batch::FillKernel(end - j, value, opacity + j);
+                counts = !(value == 0.0f);  // NaN counts
+            } else {
+                scratch.EnsureAt(c, evaluator, position, j, end);
+                evaluator.OpacityRun(piece, at + j, end - j, opacity + j);
+            }
+            if (counts) {
+                nanSum |=
+                    OpacityStepKernel(end - j, static_cast<int>(c), opacity + j, transparentBound,
+                                      sums.opacity + j, sums.maxOpacity + j, first + j);
+                scratch.Counting(c).Add(j, end);
+            }
+            j = end;
+        }
+    }
+    if (nanSum != 0) {
+        return false;
+    }
+
+    RunScratch::Span open;  // the entries that stay transparent
+    for (int j = 0; j < count; ++j) {
+        if (first[j] == kNoClass) {
+            open.Add(j, j + 1);
+        }
+    }
+    for (std::size_t c = 0; c < evaluators.size(); ++c) {
+        RunScratch::Span span = scratch.Counting(c);
+        if (open.begin < open.end) {
+            span.Add(open.begin, open.end);
+        }
+        if (span.begin >= span.end) {
+            continue;
+        }
+        const ClassEvaluator& evaluator = evaluators[c];
+        scratch.EnsureAt(c, evaluator, position, span.begin, span.end);
+        const float* at = scratch.At(c);
+        int j = span.begin;
+        while (j < span.end) {
+            const int piece = evaluator.ColorPiece(at[j]);
+            const int end = RunEndByPosition(at, j, span.end, evaluator.ColorPieceEnd(piece));
+            evaluator.ColorRun(piece, at + j, end - j, red + j, green + j, blue + j);
+            j = end;
+        }
+        const int n = span.end - span.begin;
+        const int b = span.begin;
+        WeightedColorKernel(n, static_cast<int>(c), first + b, scratch.Opacity(c) + b, red + b,
+                            green + b, blue + b, sums.red + b, sums.green + b, sums.blue + b);
+    }
+    return true;
 }
 
 }  // namespace
@@ -298,8 +555,23 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
     const double opacityFactor = m_bIsDecreseOpMode ? kDecreasedOpacity : 1.0;
     const auto maxOpacityMember = static_cast<double>(m_fMaxOpacity);
 
+    // Run by run when every class allows it (see RunWiseBlock).
+    bool runWise = true;
+    for (const VXR_VOLR_ColorClass::Evaluator& evaluator : evaluators) {
+        runWise = runWise && evaluator.RunWise();
+    }
+    std::optional<RunScratch> scratch;
+    if (runWise) {
+        try {
+            scratch.emplace(evaluators.size());
+        } catch (const std::bad_alloc&) {
+            runWise = false;  // class by class needs no scratch
+        }
+    }
+
     float position[kBlock];
     int red[kBlock], green[kBlock], blue[kBlock];
+    int first[kBlock];
     float opacity[kBlock];
     BlockSums sums;
 
@@ -309,14 +581,21 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
         PositionKernel(static_cast<int>(static_cast<long long>(base) - half), count, slope,
                        intercept, startValue, static_cast<double>(range), positionsInIntRange,
                        position);
-        bool first = true;
+        if (runWise && vxr_volr_batch::AscendingKernel(position, count) &&
+            RunWiseBlock(evaluators, position, count, transparentBound, *scratch, sums, first, red,
+                         green, blue)) {
+            PackKernel(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
+                       table + base);
+            continue;
+        }
+        bool firstClass = true;
         bool anyTransparent = true;
         for (const VXR_VOLR_ColorClass::Evaluator& evaluator : evaluators) {
             evaluator.Evaluate(position, count, red, green, blue, opacity);
-            if (first) {
+            if (firstClass) {
                 anyTransparent = CombineFirstKernel(count, red, green, blue, opacity,
                                                     transparentBound, sums) != 0;
-                first = false;
+                firstClass = false;
             } else if (anyTransparent) {
                 anyTransparent =
                     CombineKernel(count, red, green, blue, opacity, transparentBound, sums) != 0;

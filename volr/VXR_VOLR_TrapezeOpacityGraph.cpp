@@ -277,6 +277,13 @@ VXR_VOLR_TrapezeOpacityGraph::Evaluator::Evaluator(const VXR_VOLR_TrapezeOpacity
                 const double dx = SegmentLength(left.m_fX, right.m_fX);
                 if (IsVerticalEdge(dx)) {
                     m_Pieces.push_back(flat(from, to, ScaledOpacity(right.m_fY, maxOpacity)));
+                } else if (left.m_fY == right.m_fY && std::isfinite(left.m_fY) &&
+                           left.m_fY != 0.0f) {
+                    // A level segment: the line adds (x - leftX) / dx * 0 to leftY,
+                    // a zero of either sign (the quotient is finite: x is
+                    // clamped, dx is at least the vertical-edge length), which
+                    // leaves a leftY other than zero as it is.
+                    m_Pieces.push_back(flat(from, to, ScaledOpacity(left.m_fY, maxOpacity)));
                 } else {
                     Piece piece;
                     piece.lo = from;
@@ -323,15 +330,19 @@ void VXR_VOLR_TrapezeOpacityGraph::Evaluator::Evaluate(const float* x, int count
 void VXR_VOLR_TrapezeOpacityGraph::Evaluator::evaluate_clamped(const float* at, int count,
                                                                bool ascending,
                                                                float* opacity) const {
-    vxr_volr_batch::ForEachRun(
-        at, count, ascending, m_Pieces, m_NaN, [&](const Piece& piece, int begin, int end) {
-            if (piece.linear) {
-                LineKernel(at + begin, end - begin, piece.leftX, piece.leftY, piece.dx, piece.dy,
-                           piece.factor, opacity + begin);
-            } else {
-                vxr_volr_batch::FillKernel(end - begin, piece.constant, opacity + begin);
-            }
-        });
+    vxr_volr_batch::ForEachRun(at, count, ascending, m_Pieces, m_NaN,
+                               [&](const Piece& piece, int begin, int end) {
+                                   evaluate_piece(piece, at + begin, end - begin, opacity + begin);
+                               });
+}
+
+void VXR_VOLR_TrapezeOpacityGraph::Evaluator::evaluate_piece(const Piece& piece, const float* at,
+                                                             int count, float* opacity) {
+    if (piece.linear) {
+        LineKernel(at, count, piece.leftX, piece.leftY, piece.dx, piece.dy, piece.factor, opacity);
+    } else {
+        vxr_volr_batch::FillKernel(count, piece.constant, opacity);
+    }
 }
 
 void VXR_VOLR_TrapezeOpacityGraph::SetBPP(int bpp) {

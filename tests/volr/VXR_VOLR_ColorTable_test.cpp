@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -432,6 +433,117 @@ TEST(VXR_VOLR_ColorTable, EightWindowedClassesOnSixteenBitSignedDataEqualTheLite
     protocol.AddCenter(-0.1f);
     protocol.AddWidth(-0.5f);
     EXPECT_TRUE(MatchesLiteralTable(protocol, "dragged"));
+}
+
+// Protocols aimed at the edges of the table's shortcuts: trapezoids whose zero
+// and level stretches begin and end on the entries where one block of entries
+// ends and the next begins (or a hair beside them), opacities around the
+// transparency bound and of both signs of zero, level tops at zero, negative
+// and NaN opacities, windows from nearly collapsed to doubled, and positions
+// that descend (a negative slope) or repeat (a slope below one entry per step).
+class EdgeGenerator : public vxrp_test::TestRandom {
+  public:
+    explicit EdgeGenerator(unsigned seed) : TestRandom(seed) {}
+
+    std::unique_ptr<VXR_VOLR_ColorProtocol> Protocol(std::string& description) {
+        std::ostringstream text;
+        const int bits = Pick({8, 9, 10, 12, 14, 16});
+        auto protocol = std::make_unique<VXR_VOLR_ColorProtocol>(_bstr_t("edges"), 1.0f);
+        protocol->SetSigned(Chance(50));
+        protocol->SetBPP(bits);
+        protocol->SetRescaleSlope(Chance(80) ? 1.0f : Pick({-1.0f, 0.5f, 0.01f, 3.0f}));
+        protocol->SetRescaleIntercept(Chance(50) ? 0 : -1024);
+        const long long span =
+            static_cast<long long>(protocol->GetEndRange()) - protocol->GetStartRange();
+        m_fRange = static_cast<float>(span > 0 ? span : 1);
+        m_nEntries = 1 << bits;
+        const int classes = Int(1, 16);
+        text << bits << " bits " << (protocol->GetSigned() ? "signed" : "unsigned") << ", slope "
+             << protocol->GetRescaleSlope() << ", classes:";
+        for (int c = 0; c < classes; ++c) {
+            protocol->AddColorClass(Class(text), -1);
+        }
+        description = text.str();
+        return protocol;
+    }
+
+  private:
+    template <class T>
+    T Pick(std::initializer_list<T> values) {
+        return *(values.begin() + Int(0, static_cast<int>(values.size()) - 1));
+    }
+
+    // Near the position of an entry where a block of 256 entries begins.
+    float EdgePosition() {
+        const int blocks = m_nEntries / 256;
+        const int k = blocks > 0 ? 256 * Int(0, blocks) + Pick({-1, 0, 0, 1}) : Int(0, m_nEntries);
+        const float at = static_cast<float>(k) / m_fRange;
+        switch (Int(0, 4)) {
+            case 0:
+                return std::nextafter(at, 2.0f);
+            case 1:
+                return std::nextafter(at, -1.0f);
+            case 2:
+                return at + Pick({1e-6f, -1e-6f});
+            default:
+                return at;
+        }
+    }
+
+    float Height() {
+        return Pick({1.0f, 0.5f, 0.000003f, 0.000005f, 0.00001f, 0.0000101f, -0.0f, 0.0f, -0.25f,
+                     Chance(10) ? std::numeric_limits<float>::quiet_NaN() : 0.7f});
+    }
+
+    VXR_VOLR_ColorClass* Class(std::ostringstream& log) {
+        auto* graph = new VXR_VOLR_TrapezeOpacityGraph(Pick({1.0f, 1.0f, 0.5f, 0.0f}));
+        float x[4];
+        for (float& value : x) {
+            value = Chance(70) ? EdgePosition() : Uniform(-0.1f, 1.1f);
+        }
+        std::sort(x, x + 4);
+        const float top = Height();
+        const float outside = Chance(80) ? 0.0f : Height();
+        graph->AddOpacityPoint(VXR_VOLR_OpacityPoint(x[0], outside));
+        graph->AddOpacityPoint(VXR_VOLR_OpacityPoint(x[1], top));
+        graph->AddOpacityPoint(VXR_VOLR_OpacityPoint(x[2], Chance(70) ? top : Height()));
+        graph->AddOpacityPoint(VXR_VOLR_OpacityPoint(x[3], Chance(80) ? outside : Height()));
+        auto* cls = new VXR_VOLR_ColorClass(_bstr_t("edge"), graph);
+        const int colors = Int(1, 4);
+        for (int i = 0; i < colors; ++i) {
+            cls->AddColorPoint(VXR_VOLR_ColorPoint(
+                Chance(60) ? EdgePosition() : Uniform(0.0f, 1.0f),
+                UTL_Color(Int(0, 255), Int(0, 255), Chance(10) ? -300 : Int(0, 255))));
+        }
+        log << " [" << x[0] << ".." << x[3] << " y " << top << "/" << outside;
+        if (Chance(60)) {
+            cls->SetCenter(Pick({0.0f, 0.1f, -0.05f, Uniform(-0.3f, 0.3f)}));
+            cls->SetWidth(Pick({0.0f, 0.3f, -0.99f, 1.0f, Uniform(-0.5f, 0.5f)}));
+            log << " window";
+        }
+        if (Chance(10)) {
+            cls->SetIsActive(false);
+            log << " inactive";
+        }
+        log << "]";
+        return cls;
+    }
+
+    float m_fRange = 1.0f;
+    int m_nEntries = 0;
+};
+
+TEST(VXR_VOLR_ColorTable, ShortcutEdgesEqualTheLiteralEvaluation) {
+    EdgeGenerator generate(90210u);
+    for (int i = 0; i < 60; ++i) {
+        std::string description;
+        auto protocol = generate.Protocol(description);
+        ASSERT_TRUE(MatchesLiteralTable(*protocol, description));
+        // A drag step on every class, as the host makes it.
+        protocol->AddWidth(0.01f);
+        protocol->AddCenter(-0.003f);
+        ASSERT_TRUE(MatchesLiteralTable(*protocol, description + ", dragged"));
+    }
 }
 
 // A class that answers through its own virtual operations: the table must ask it.
