@@ -27,17 +27,21 @@ VXR_VOLR_ColorClass* make_class(const char* name, std::initializer_list<VXR_VOLR
     return cls;
 }
 
-void print_entries(VXR_VOLR_ColorProtocol& protocol) {
+// Answers whether an entry shown has opacity 0 but a colour.
+bool print_entries(VXR_VOLR_ColorProtocol& protocol) {
     const unsigned int* table = protocol.GetColorTable();
     if (table == nullptr) {
         std::printf("  no table\n");
-        return;
+        return false;
     }
+    bool transparent_with_colour = false;
     for (const int hu : {-1000, -100, 40, 150, 300, 700, 1500}) {
         const unsigned int entry = table[hu + 1024];  // the raw value of hu
         std::printf("  %5d HU  raw %4d  rgb %3u %3u %3u  opacity %3u  %08x\n", hu, hu + 1024,
                     entry >> 24, (entry >> 16) & 0xffu, (entry >> 8) & 0xffu, entry & 0xffu, entry);
+        transparent_with_colour |= (entry & 0xffu) == 0 && (entry >> 8) != 0;
     }
+    return transparent_with_colour;
 }
 
 void show(VXR_VOLR_ColorProtocol& protocol);
@@ -83,7 +87,12 @@ namespace {
 
 void show(VXR_VOLR_ColorProtocol& protocol) {
     std::printf("colour table:\n");
-    print_entries(protocol);
+    if (print_entries(protocol)) {
+        std::printf(
+            "  (colour and opacity are worked out apart: an entry with opacity 0 adds nothing\n"
+            "   to the image, and where every class is transparent it keeps the plain mean\n"
+            "   colour of the classes there)\n");
+    }
 
     // The user drags the window: the centre moves right and the window widens.
     for (int step = 0; step < 3; ++step) {
