@@ -21,8 +21,13 @@
 #include "log/Tmr_LogFile.h"
 #include "support/LogExpectations.h"
 #include "support/TestRandom.h"
+#include "support/TreeHelpers.h"
 
 namespace {
+
+using vxrp_test::ChildNames;
+using vxrp_test::NewTree;
+using vxrp_test::ValueNames;
 
 using Class = VXR_VOLR_ColorClass;
 using Graph = VXR_VOLR_TrapezeOpacityGraph;
@@ -85,30 +90,6 @@ Class Ramp(const UTL_Color& top = kWhite) {
     Class cls("ramp", NewGraph({{0.2f, 0.0f}, {0.6f, 1.0f}}));
     AddColors(cls, {{0.0f, kBlack}, {1.0f, top}});
     return cls;
-}
-
-std::vector<std::string> ChildNames(const CFG_ITreePtr& tree, const char* path = "") {
-    std::vector<std::string> names;
-    const CFG_INameListPtr list = tree->GetChildNames(path);
-    for (int i = 0; i < list->GetCount(); ++i) {
-        names.push_back(list->GetItem(i).utf8());
-    }
-    return names;
-}
-
-std::vector<std::string> ValueNames(const CFG_ITreePtr& tree, const char* path = "") {
-    std::vector<std::string> names;
-    const int count = tree->GetValueCount(path);
-    for (int i = 0; i < count; ++i) {
-        names.push_back(tree->GetValueName(path, i).utf8());
-    }
-    return names;
-}
-
-CFG_ITreePtr NewTree() {
-    CFG_ITreePtr tree = CFG_CreateTree();
-    tree->Init();
-    return tree;
 }
 
 CFG_ITreePtr ColorPointNode(const char* name, int r, int g, int b, const char* value) {

@@ -17,8 +17,11 @@
 #include "VXR_VOLR_BatchEvaluation.h"
 #include "VXR_VOLR_TrapezeOpacityGraph.h"
 #include "support/TestRandom.h"
+#include "support/TreeHelpers.h"
 
 namespace {
+
+using vxrp_test::ValueNames;
 
 using Graph = VXR_VOLR_TrapezeOpacityGraph;
 using Point = VXR_VOLR_OpacityPoint;
@@ -56,19 +59,9 @@ std::vector<float> YsOf(const Graph& graph) {
     return ys;
 }
 
-std::vector<std::string> ValueNames(const CFG_ITreePtr& tree) {
-    std::vector<std::string> names;
-    const int count = tree->GetValueCount("");
-    for (int i = 0; i < count; ++i) {
-        names.push_back(tree->GetValueName("", i).utf8());
-    }
-    return names;
-}
-
 // A graph node holding the given string values, in this order.
 CFG_ITreePtr GraphNode(const std::vector<std::pair<std::string, std::string>>& values) {
-    CFG_ITreePtr tree = CFG_CreateTree();
-    tree->Init();
+    CFG_ITreePtr tree = vxrp_test::NewTree();
     for (const auto& [name, text] : values) {
         tree->SetString(name.c_str(), text.c_str());
     }
