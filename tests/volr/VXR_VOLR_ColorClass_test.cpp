@@ -43,6 +43,7 @@ const UTL_Color kRed(255, 0, 0);
 class ShrinkableClass : public Class {
   public:
     using Class::Class;
+    using Class::operator=;
     using Class::shrink;
 };
 
@@ -243,13 +244,14 @@ TEST(VXR_VOLR_ColorClass, ShrinkDropsOnlyPointsThatChangeNoColor) {
     AddColors(cls, {{0.1f, a}, {0.2f, a}, {0.3f, b}, {0.4f, b}, {0.5f, b}, {0.6f, c}, {0.7f, c}});
     std::vector<UTL_Color> before;
     for (int i = 0; i <= 100; ++i) {
-        before.push_back(cls.GetColor(i / 100.0f));
+        before.push_back(cls.GetColor(static_cast<float>(i) / 100.0f));
     }
     cls.shrink();
     EXPECT_EQ(Colors(cls), (std::vector<UTL_Color>{a, b, b, c}));
     EXPECT_EQ(Values(cls), (std::vector<float>{0.2f, 0.3f, 0.5f, 0.6f}));
     for (int i = 0; i <= 100; ++i) {
-        EXPECT_EQ(cls.GetColor(i / 100.0f), before[static_cast<std::size_t>(i)]) << i;
+        EXPECT_EQ(cls.GetColor(static_cast<float>(i) / 100.0f), before[static_cast<std::size_t>(i)])
+            << i;
     }
 
     ShrinkableClass pair("c", nullptr);
@@ -1013,6 +1015,7 @@ std::string Describe(const Class& cls) {
 // A class that answers through its own overrides and records the calls.
 class TracingClass : public Class {
   public:
+    using Class::operator=;
     TracingClass() : Class("tracing", nullptr) {}
     UTL_Color GetColor(float x) const override {
         m_Calls.push_back("color " + std::to_string(x));
