@@ -38,10 +38,18 @@ int run() {
                 live.GetEndRange());
     std::printf("colour table: %zu entries, made in %.2f ms\n", data.Entries(), took.count());
     std::printf("  %6s  %-15s  %s\n", "HU", "red green blue", "opacity");
+    bool transparentWithColour = false;
     for (const int hu : {-1000, -500, -100, 40, 300, 1000, 2000}) {
         const unsigned int entry = table[hu - data.intercept];
         std::printf("  %6d  %3u %3u %3u      %3u\n", hu, entry >> 24, (entry >> 16) & 0xffu,
                     (entry >> 8) & 0xffu, entry & 0xffu);
+        transparentWithColour |= (entry & 0xffu) == 0 && (entry >> 8) != 0;
+    }
+    if (transparentWithColour) {
+        std::printf(
+            "  (colour and opacity are worked out apart: an entry with opacity 0 adds nothing\n"
+            "   to the image, and where every class is transparent it keeps the plain mean\n"
+            "   colour of the classes there)\n");
     }
     VxrpOutput out(kPicture);
     VxrpDrawPlot(view, VxrpProtocolTitle(live), false, out);

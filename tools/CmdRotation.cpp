@@ -74,6 +74,28 @@ void print_frames(UTL_BaseParams* const* frames, int count) {
     }
 }
 
+// The angle between a frame and frame 0 never exceeds 180 degrees, so past the
+// half turn it would seem to run backwards; the turn's progress adds up the
+// steps from frame to frame instead (each well under a half turn).
+void print_turn(UTL_BaseParams* const* frames, int count) {
+    double progress = 0.0;
+    for (int i = 0; i < count; ++i) {
+        const auto* frame = static_cast<const VXR_RotationParams*>(frames[i]);
+        if (frame == nullptr) {
+            std::printf("  frame %d  (none)\n", i);
+            continue;
+        }
+        if (i > 0 && frames[i - 1] != nullptr) {
+            progress +=
+                degrees_between(*static_cast<const VXR_RotationParams*>(frames[i - 1]), *frame);
+        }
+        std::printf("  frame %d  %6.1f deg into the turn  counter %2d  ", i, progress,
+                    frame->GetCounter());
+        print_matrix(*frame);
+        std::printf("\n");
+    }
+}
+
 // Deletes the frames a movie made (slots 1 .. last), which the host owns.
 void release_made(UTL_BaseParams** frames, int first, int last) {
     for (int i = first; i <= last; ++i) {
@@ -118,7 +140,7 @@ int run() {
         std::printf("  interpolation failed\n");
         return 1;
     }
-    print_frames(turn, kTurnFrames);
+    print_turn(turn, kTurnFrames);
     release_made(turn, 1, kTurnFrames - 1);
 
     VXR_RotationParams same = view(VXR_RotationParams::CoronalAnterior);

@@ -74,7 +74,8 @@ class VXR_VOLR_ColorPointCompare {
 // None of the class's own operations advances the change counter; copies take
 // its value.
 //
-// Numbers (the library's one reading, stated in VXR_VOLR_ColorProtocol.h:
+// Numbers (the library's one reading, noted beside the table loop in
+// VXR_VOLR_ColorTable.cpp:
 // every expression in double, rounded to float only where a float is stored or
 // a float is written out): the window state is float. CalcWindowing and
 // CalcInverseWindowing compute in double and round the result to float once;

@@ -117,52 +117,11 @@ inline constexpr const char16_t* VXR_VOLR_MINUS = u"minus";
 //   decreased-opacity mode). A hidden protocol, or one without active classes,
 //   gives 0 everywhere.
 //
-//   Numbers - one reading for the whole library (the colour class and the
-//   opacity graph follow it too): every expression is evaluated in double, and
-//   a value is rounded to float only where it is stored in a float (a member,
-//   or a variable the table algorithm declares float) or where a cast to float
-//   is written out. Here:
-//     range = (float)(end - start)             a float;
-//     v = trunc(raw * slope + intercept) - start   in double, so slope 0.7f
-//                                              (0.699999988) takes raw 10 to
-//                                              6.99999988 and v to 6, not 7;
-//     w = (float)(v / range)                   the quotient in double, rounded;
-//     sumOpacity, maxOpacity, r, g, b          floats: each update is computed
-//                                              in double from the float operands
-//                                              (r + opacity * red) and rounded
-//                                              to float when stored;
-//     scale = 1 / activeCount or 1 / sumOpacity    double (not declared float);
-//     trunc(scale * r + 0.5), trunc(maxOpacity * maxOpacityMember * f * 255 + 0.5)
-//                                              in double.
-//   The same holds for the value range (trunc(2^(bits-1) * slope), trunc((2^k
-//   - 1) * slope)), ApplyInterceptAndSlop (trunc(v * slope)),
-//   InverseInterceptAndSlop (trunc((v - intercept) / slope)) and the average
-//   colour (its weights and sums are floats, each update computed in double;
-//   1 / sumWeight and the products with it are double). The constants 0.00001
-//   (the transparency threshold), 0.5 (rounding), 0.2 (decreased opacity) and
-//   255 are doubles. Every float-to-int conversion truncates toward zero
-//   through UTL_TruncToInt (NaN gives 0, out-of-range saturates), and every
-//   field is then clamped to 0..255, so a maximum opacity above 1 or colours
-//   outside 0..255 saturate instead of spilling into the neighbouring
-//   field. The difference end - start is taken modulo 2^32, and v is computed
-//   in 64 bits, so no slope overflows anything. What odd slopes give:
-//     slope 0        the range is empty: every w is 0/0 = NaN, and each entry
-//                    holds what the classes answer for NaN (their default
-//                    colour and, for graphs of two or more points, opacity 0);
-//     slope < 0      end < start: the difference wraps to nearly 2^32, so every
-//                    w is a tiny number or negative and the entries hold the
-//                    classes' values at (or just above) position 0;
-//     NaN            the range functions truncate their NaN products to 0,
-//                    so start = end = intercept and the range is 0; every
-//                    raw * NaN + intercept truncates to 0, so v = -intercept
-//                    and every w = -intercept / 0: -infinity for a positive
-//                    intercept, +infinity for a negative one, which the
-//                    classes clamp to position 0 or 1 (a constant table of
-//                    their values there), and NaN for intercept 0 (a constant
-//                    table of what they answer for NaN, as for slope 0);
-//     +-infinity or so large that the range overflows: products saturate at the
-//                    int limits, the range wraps modulo 2^32, and the entries
-//                    hold whatever those positions give - defined, not useful.
+//   Numbers: every expression is evaluated in double and rounded to float only
+//   where a float is stored, one reading for the whole library (the colour
+//   class and the opacity graph follow it too). The full reading, and what odd
+//   rescale slopes (0, negative, NaN, infinite) give - defined tables, not
+//   useful ones - are noted beside the table loop in VXR_VOLR_ColorTable.cpp.
 //
 // The protocol starts no threads and is used from one thread at a time.
 class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
@@ -285,7 +244,7 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     // Sets every class's active flag; invalidates the table.
     void SetActivatedAllClasses(bool on);
 
-    // --- value range (see the class comment for odd slopes) ----------------------------
+    // --- value range (odd slopes: see VXR_VOLR_ColorTable.cpp) ----------------------------
     // -1024 for Hounsfield data; else intercept - trunc(2^(bits-1) * slope) for
     // signed data and intercept for unsigned data. Computed in 64 bits and
     // saturated to the int range; 2^(bits-1) counts as 0 for 0 bits.

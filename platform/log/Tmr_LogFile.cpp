@@ -49,21 +49,43 @@ int format_utf8(char* buffer, std::size_t size, const char* format, va_list args
 }  // namespace
 
 Tmr_LogFile::Tmr_LogFile() : m_nMaxLevel(INT_MAX) {
-    const char* echo = std::getenv("TMR_LOG_ECHO");
-    if (echo == nullptr || *echo == '\0') {
-        return;
-    }
-    if (std::strcmp(echo, "stderr") == 0) {
-        m_pEcho = stderr;
-    } else {
-        m_pEcho = std::fopen(echo, "a");
-        m_bEchoOwned = m_pEcho != nullptr;
-    }
+    SetEcho(std::getenv("TMR_LOG_ECHO"));
 }
 
 Tmr_LogFile::~Tmr_LogFile() {
-    if (m_bEchoOwned) {
-        std::fclose(m_pEcho);
+    replace_echo(nullptr, false);
+}
+
+bool Tmr_LogFile::SetEcho(const char* setting) {
+    if (setting == nullptr || *setting == '\0') {
+        replace_echo(nullptr, false);
+        return true;
+    }
+    if (std::strcmp(setting, "stderr") == 0) {
+        replace_echo(stderr, false);
+        return true;
+    }
+    std::FILE* file = std::fopen(setting, "a");
+    replace_echo(file, file != nullptr);
+    return file != nullptr;
+}
+
+void Tmr_LogFile::SetEchoStream(std::FILE* stream) {
+    replace_echo(stream, false);
+}
+
+void Tmr_LogFile::replace_echo(std::FILE* stream, bool owned) {
+    std::FILE* old = nullptr;
+    {
+        std::lock_guard lock(m_Mutex);
+        if (m_bEchoOwned) {
+            old = m_pEcho;
+        }
+        m_pEcho = stream;
+        m_bEchoOwned = owned;
+    }
+    if (old != nullptr) {
+        std::fclose(old);
     }
 }
 

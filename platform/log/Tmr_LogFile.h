@@ -32,6 +32,8 @@
 // are counted as dropped) that tests and tools read. Setting the environment
 // variable TMR_LOG_ECHO to "stderr" echoes every line to standard error; any
 // other non-empty value is taken as a file path that lines are appended to.
+// The log reads the variable once, when it is made; SetEcho and SetEchoStream
+// change the echo later (SetEcho takes the same values as the variable).
 //
 // Wide text: `%ls` expects wchar_t text (32 bits here). Pass a _bstr_t through
 // Tmr_Wide(s).c_str(); a null string prints as "(null)".
@@ -66,8 +68,17 @@ class Tmr_LogFile {
     void SetMaxLevel(int level);
     int GetMaxLevel() const;
 
+    // Echoes every later line as TMR_LOG_ECHO would with this value: "stderr",
+    // a file path to append to, or null or "" for no echo. Answers false (and
+    // echoes nothing) when the file cannot be opened.
+    bool SetEcho(const char* setting);
+    // Echoes every later line to a stream the caller keeps open while it is
+    // set; null turns the echo off.
+    void SetEchoStream(std::FILE* stream);
+
   private:
     void store(Tmr_LogRecord record);
+    void replace_echo(std::FILE* stream, bool owned);
 
     mutable std::mutex m_Mutex;
     std::deque<Tmr_LogRecord> m_Records;

@@ -114,6 +114,7 @@ TEST(VXR_Voi, AssignmentCopiesNothingWhileCopyTakesPointsAndBaseState) {
 
 TEST(VXR_Voi, MessagesAreNeitherWrittenNorReadAndPresentationIsIgnored) {
     struct Probe : VXR_FreeVoi {
+        using VXR_FreeVoi::operator=;
         using VXR_FreeVoi::AffectedByPresentation;
     } voi;
     EXPECT_EQ(voi.UpdateMsg(nullptr, nullptr, nullptr, 0), 0);

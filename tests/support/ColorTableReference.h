@@ -79,8 +79,9 @@ inline std::vector<std::uint32_t> LiteralColorTable(const VXR_VOLR_ColorProtocol
             }
             const UTL_Color color = cls->GetColor(w);
             const float opacity = cls->GetRelativeOpacity(w);
-            // (a float += a double: the sum in double, rounded to float)
-            sumOpacity += static_cast<double>(opacity);
+            // (each float sum is computed in double and rounded to float when stored)
+            sumOpacity =
+                static_cast<float>(static_cast<double>(sumOpacity) + static_cast<double>(opacity));
             if (opacity >= maxOpacity) {
                 maxOpacity = opacity;
             }
@@ -89,16 +90,19 @@ inline std::vector<std::uint32_t> LiteralColorTable(const VXR_VOLR_ColorProtocol
                     r = g = b = 0.0f;
                 }
                 if (sumOpacity < 0.00001) {
-                    r += static_cast<double>(color.GetRed());
-                    g += static_cast<double>(color.GetGreen());
-                    b += static_cast<double>(color.GetBlue());
+                    r = static_cast<float>(static_cast<double>(r) + color.GetRed());
+                    g = static_cast<float>(static_cast<double>(g) + color.GetGreen());
+                    b = static_cast<float>(static_cast<double>(b) + color.GetBlue());
                     continue;
                 }
             }
             allTransparent = false;
-            r += static_cast<double>(opacity) * color.GetRed();
-            g += static_cast<double>(opacity) * color.GetGreen();
-            b += static_cast<double>(opacity) * color.GetBlue();
+            r = static_cast<float>(static_cast<double>(r) +
+                                   static_cast<double>(opacity) * color.GetRed());
+            g = static_cast<float>(static_cast<double>(g) +
+                                   static_cast<double>(opacity) * color.GetGreen());
+            b = static_cast<float>(static_cast<double>(b) +
+                                   static_cast<double>(opacity) * color.GetBlue());
         }
         // 5. scale
         const double scale = sumOpacity < 0.00001 ? 1.0 / static_cast<double>(activeCount)

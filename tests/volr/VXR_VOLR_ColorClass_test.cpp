@@ -21,8 +21,13 @@
 #include "log/Tmr_LogFile.h"
 #include "support/LogExpectations.h"
 #include "support/TestRandom.h"
+#include "support/TreeHelpers.h"
 
 namespace {
+
+using vxrp_test::ChildNames;
+using vxrp_test::NewTree;
+using vxrp_test::ValueNames;
 
 using Class = VXR_VOLR_ColorClass;
 using Graph = VXR_VOLR_TrapezeOpacityGraph;
@@ -38,6 +43,7 @@ const UTL_Color kRed(255, 0, 0);
 class ShrinkableClass : public Class {
   public:
     using Class::Class;
+    using Class::operator=;
     using Class::shrink;
 };
 
@@ -85,30 +91,6 @@ Class Ramp(const UTL_Color& top = kWhite) {
     Class cls("ramp", NewGraph({{0.2f, 0.0f}, {0.6f, 1.0f}}));
     AddColors(cls, {{0.0f, kBlack}, {1.0f, top}});
     return cls;
-}
-
-std::vector<std::string> ChildNames(const CFG_ITreePtr& tree, const char* path = "") {
-    std::vector<std::string> names;
-    const CFG_INameListPtr list = tree->GetChildNames(path);
-    for (int i = 0; i < list->GetCount(); ++i) {
-        names.push_back(list->GetItem(i).utf8());
-    }
-    return names;
-}
-
-std::vector<std::string> ValueNames(const CFG_ITreePtr& tree, const char* path = "") {
-    std::vector<std::string> names;
-    const int count = tree->GetValueCount(path);
-    for (int i = 0; i < count; ++i) {
-        names.push_back(tree->GetValueName(path, i).utf8());
-    }
-    return names;
-}
-
-CFG_ITreePtr NewTree() {
-    CFG_ITreePtr tree = CFG_CreateTree();
-    tree->Init();
-    return tree;
 }
 
 CFG_ITreePtr ColorPointNode(const char* name, int r, int g, int b, const char* value) {
@@ -262,13 +244,14 @@ TEST(VXR_VOLR_ColorClass, ShrinkDropsOnlyPointsThatChangeNoColor) {
     AddColors(cls, {{0.1f, a}, {0.2f, a}, {0.3f, b}, {0.4f, b}, {0.5f, b}, {0.6f, c}, {0.7f, c}});
     std::vector<UTL_Color> before;
     for (int i = 0; i <= 100; ++i) {
-        before.push_back(cls.GetColor(i / 100.0f));
+        before.push_back(cls.GetColor(static_cast<float>(i) / 100.0f));
     }
     cls.shrink();
     EXPECT_EQ(Colors(cls), (std::vector<UTL_Color>{a, b, b, c}));
     EXPECT_EQ(Values(cls), (std::vector<float>{0.2f, 0.3f, 0.5f, 0.6f}));
     for (int i = 0; i <= 100; ++i) {
-        EXPECT_EQ(cls.GetColor(i / 100.0f), before[static_cast<std::size_t>(i)]) << i;
+        EXPECT_EQ(cls.GetColor(static_cast<float>(i) / 100.0f), before[static_cast<std::size_t>(i)])
+            << i;
     }
 
     ShrinkableClass pair("c", nullptr);
@@ -1032,6 +1015,7 @@ std::string Describe(const Class& cls) {
 // A class that answers through its own overrides and records the calls.
 class TracingClass : public Class {
   public:
+    using Class::operator=;
     TracingClass() : Class("tracing", nullptr) {}
     UTL_Color GetColor(float x) const override {
         m_Calls.push_back("color " + std::to_string(x));

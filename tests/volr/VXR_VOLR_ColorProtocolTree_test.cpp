@@ -10,17 +10,14 @@
 #include "support/ColorProtocolSamples.h"
 #include "support/LogExpectations.h"
 #include "support/ProtocolCompare.h"
+#include "support/TreeHelpers.h"
 
 namespace {
 
-using vxrp_test::MakeClass;
+using vxrp_test::NewTree;
+using vxrp_test::ValueNames;
 
-CFG_ITreePtr NewTree(const char* name = "") {
-    CFG_ITreePtr tree = CFG_CreateTree();
-    tree->Init();
-    tree->SetNodeName("", name);
-    return tree;
-}
+using vxrp_test::MakeClass;
 
 // A class node as the class writes it.
 CFG_ITreePtr ClassNode(const char* nodeName, const char* className) {
@@ -35,14 +32,6 @@ std::vector<std::string> ClassNames(const VXR_VOLR_ColorProtocol& protocol) {
     std::vector<std::string> names;
     for (int i = 0; i < static_cast<int>(protocol.GetClassCount()); ++i) {
         names.push_back(protocol.GetClass(i)->GetName().utf8());
-    }
-    return names;
-}
-
-std::vector<std::string> ValueNames(const CFG_ITreePtr& tree) {
-    std::vector<std::string> names;
-    for (int i = 0; i < tree->GetValueCount(""); ++i) {
-        names.push_back(tree->GetValueName("", i).utf8());
     }
     return names;
 }

@@ -30,6 +30,7 @@ namespace {
 class TestProtocol : public VXR_VOLR_ColorProtocol {
   public:
     using VXR_VOLR_ColorProtocol::CalculateColorTable;
+    using VXR_VOLR_ColorProtocol::operator=;
     using VXR_VOLR_ColorProtocol::VXR_VOLR_ColorProtocol;
 };
 
@@ -549,6 +550,7 @@ TEST(VXR_VOLR_ColorTable, ShortcutEdgesEqualTheLiteralEvaluation) {
 // A class that answers through its own virtual operations: the table must ask it.
 class StripedClass : public VXR_VOLR_ColorClass {
   public:
+    using VXR_VOLR_ColorClass::operator=;
     StripedClass() : VXR_VOLR_ColorClass(_bstr_t("striped"), nullptr) {}
     UTL_Color GetColor(float x) const override {
         return (static_cast<int>(x * 100.0f) % 2 == 0) ? UTL_Color(255, 0, 0)

@@ -17,8 +17,11 @@
 #include "VXR_VOLR_BatchEvaluation.h"
 #include "VXR_VOLR_TrapezeOpacityGraph.h"
 #include "support/TestRandom.h"
+#include "support/TreeHelpers.h"
 
 namespace {
+
+using vxrp_test::ValueNames;
 
 using Graph = VXR_VOLR_TrapezeOpacityGraph;
 using Point = VXR_VOLR_OpacityPoint;
@@ -56,19 +59,9 @@ std::vector<float> YsOf(const Graph& graph) {
     return ys;
 }
 
-std::vector<std::string> ValueNames(const CFG_ITreePtr& tree) {
-    std::vector<std::string> names;
-    const int count = tree->GetValueCount("");
-    for (int i = 0; i < count; ++i) {
-        names.push_back(tree->GetValueName("", i).utf8());
-    }
-    return names;
-}
-
 // A graph node holding the given string values, in this order.
 CFG_ITreePtr GraphNode(const std::vector<std::pair<std::string, std::string>>& values) {
-    CFG_ITreePtr tree = CFG_CreateTree();
-    tree->Init();
+    CFG_ITreePtr tree = vxrp_test::NewTree();
     for (const auto& [name, text] : values) {
         tree->SetString(name.c_str(), text.c_str());
     }
@@ -85,13 +78,14 @@ std::vector<std::pair<float, float>> Trapezoid() {
 
 // --- construction, copies ----------------------------------------------------------
 
-TEST(VXR_VOLR_TrapezeOpacityGraph, NewGraphHasMaximumOpacityOneAndNoPoints) {
+TEST(VXR_VOLR_TrapezeOpacityGraph, ANewGraphIsAnEmptyTrapezeOfMaximumOpacityOne) {
     const Graph graph;
     EXPECT_EQ(graph.GetMaxOpacity(), 1.0f);
     EXPECT_FALSE(graph.GetFlag());
     EXPECT_EQ(graph.GetBPP(), 0);
     EXPECT_EQ(graph.GetMaxPixelValue(), 0);
     EXPECT_EQ(graph.GetOpPointCount(), 0u);
+    EXPECT_EQ(graph.GetTypeStr(), _bstr_t("trapeze"));  // the type files name it by
     const Graph flagged(0.25f, true);
     EXPECT_EQ(flagged.GetMaxOpacity(), 0.25f);
     EXPECT_TRUE(flagged.GetFlag());
@@ -133,13 +127,6 @@ TEST(VXR_VOLR_TrapezeOpacityGraph, CopiesAndClonesCarryEveryFieldAndAreIndepende
 
     Graph flaggedSource(1.0f, true);
     EXPECT_TRUE(Graph(flaggedSource).GetFlag());
-}
-
-TEST(VXR_VOLR_TrapezeOpacityGraph, TypeStringIsOneSharedTrapezeString) {
-    const Graph a;
-    const Graph b;
-    EXPECT_EQ(a.GetTypeStr(), _bstr_t("trapeze"));
-    EXPECT_TRUE(a.GetTypeStr().shares_with(b.GetTypeStr()));
 }
 
 TEST(VXR_VOLR_TrapezeOpacityGraph, SetBPPSetsTheMaximumPixelValue) {

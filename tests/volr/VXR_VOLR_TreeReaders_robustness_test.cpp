@@ -29,8 +29,11 @@
 #include "VXR_VOLR_ColorClass.h"
 #include "VXR_VOLR_TrapezeOpacityGraph.h"
 #include "support/LogExpectations.h"
+#include "support/TreeHelpers.h"
 
 namespace {
+
+using vxrp_test::NewTree;
 
 using Class = VXR_VOLR_ColorClass;
 using Graph = VXR_VOLR_TrapezeOpacityGraph;
@@ -162,12 +165,6 @@ class TreeGenerator {
         } catch (const _com_error&) {
             // An empty name or one taken by a sibling: the child is left out.
         }
-    }
-
-    CFG_ITreePtr NewTree() {
-        CFG_ITreePtr tree = CFG_CreateTree();
-        tree->Init();
-        return tree;
     }
 
     // A node of random values and random children, depth levels deep at most.

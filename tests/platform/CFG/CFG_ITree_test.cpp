@@ -5,32 +5,13 @@
 
 #include "CFG/CFG_ITree.h"
 #include "support/AllocationFailure.h"
+#include "support/TreeHelpers.h"
 
 namespace {
 
-CFG_ITreePtr NewTree() {
-    CFG_ITreePtr tree = CFG_CreateTree();
-    tree->Init();
-    return tree;
-}
-
-std::vector<std::string> ChildNames(const CFG_ITreePtr& tree, const _bstr_t& path = "") {
-    std::vector<std::string> names;
-    const CFG_INameListPtr list = tree->GetChildNames(path);
-    for (int i = 0; i < list->GetCount(); ++i) {
-        names.push_back(list->GetItem(i).utf8());
-    }
-    return names;
-}
-
-std::vector<std::string> ValueNames(const CFG_ITreePtr& tree, const _bstr_t& path = "") {
-    std::vector<std::string> names;
-    const int count = tree->GetValueCount(path);
-    for (int i = 0; i < count; ++i) {
-        names.push_back(tree->GetValueName(path, i).utf8());
-    }
-    return names;
-}
+using vxrp_test::ChildNames;
+using vxrp_test::NewTree;
+using vxrp_test::ValueNames;
 
 // prefix followed by the decimal number; appended rather than written as
 // "literal" + std::string, which GCC 12 at -O3 falsely reports as overlapping.

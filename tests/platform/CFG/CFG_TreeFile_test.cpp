@@ -11,17 +11,13 @@
 
 #include "CFG/CFG_TreeFile.h"
 #include "support/TestRandom.h"
+#include "support/TreeHelpers.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using vxrp_test::NewTree;
 
-CFG_ITreePtr NewTree(const char* name = "") {
-    CFG_ITreePtr tree = CFG_CreateTree();
-    tree->Init();
-    tree->SetNodeName("", name);
-    return tree;
-}
+namespace fs = std::filesystem;
 
 // A folder of its own for one test, removed afterwards.
 class TempDir {

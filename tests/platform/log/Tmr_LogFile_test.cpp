@@ -162,36 +162,79 @@ TEST(Tmr_LogFile, ThreadsKeepTheirOwnParamsAndLoseNoLine) {
     }
 }
 
-// Run only by the echo test below, in a child process started with TMR_LOG_ECHO set.
-TEST(Tmr_LogFile, DISABLED_EchoHelperWritesOneLine) {
+// Puts back the echo the environment asks for when a test ends, also on failure.
+class EchoGuard {
+  public:
+    EchoGuard() = default;
+    ~EchoGuard() { TmrGLog.SetEcho(std::getenv("TMR_LOG_ECHO")); }
+    EchoGuard(const EchoGuard&) = delete;
+    EchoGuard& operator=(const EchoGuard&) = delete;
+};
+
+void WriteEchoLine() {
     TMR_LOG("VXR_Echo", 3, "echoed %d %ls\n", 7, Tmr_Wide(_bstr_t("w")).c_str());
     vxrp_test::TakeLogTexts();
 }
 
-TEST(Tmr_LogFile, TheEchoVariableCopiesLinesToAFileOrStandardError) {
-    char self[4096];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    ASSERT_GT(n, 0);
-    self[n] = '\0';
+TEST(Tmr_LogFile, TheEchoSettingCopiesLinesToAFileOrStandardError) {
+    const EchoGuard guard;
     const std::string base = testing::TempDir() + "tmr_echo_" + std::to_string(getpid());
     const std::string file = base + ".log";
     const std::string err = base + ".err";
-    const std::string child = std::string("'") + self +
-                              "' --gtest_filter=Tmr_LogFile.DISABLED_EchoHelperWritesOneLine "
-                              "--gtest_also_run_disabled_tests >/dev/null";
     const std::regex line(R"(VXR_Echo\(\d+\) \[3\] echoed 7 w\n)");
 
+    // A path is appended to, not overwritten, each time the echo is set to it.
     std::remove(file.c_str());
-    ASSERT_EQ(std::system(("TMR_LOG_ECHO='" + file + "' " + child).c_str()), 0);
-    ASSERT_EQ(std::system(("TMR_LOG_ECHO='" + file + "' " + child).c_str()), 0);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(TmrGLog.SetEcho(file.c_str()));
+        WriteEchoLine();
+    }
+    ASSERT_TRUE(TmrGLog.SetEcho(nullptr));
+    WriteEchoLine();  // not echoed
     const std::string appended = ReadFile(file);
-    EXPECT_EQ(appended.size() % 2, 0u);
+    ASSERT_EQ(appended.size() % 2, 0u) << appended;
     EXPECT_TRUE(std::regex_match(appended.substr(0, appended.size() / 2), line)) << appended;
     EXPECT_EQ(appended.substr(0, appended.size() / 2), appended.substr(appended.size() / 2));
 
-    ASSERT_EQ(std::system(("TMR_LOG_ECHO=stderr " + child + " 2>'" + err + "'").c_str()), 0);
+    // "stderr" writes to whatever file descriptor 2 is at the time.
+    std::fflush(stderr);
+    const int saved = dup(2);
+    ASSERT_GE(saved, 0);
+    std::FILE* capture = std::fopen(err.c_str(), "w");
+    ASSERT_NE(capture, nullptr);
+    dup2(fileno(capture), 2);
+    ASSERT_TRUE(TmrGLog.SetEcho("stderr"));
+    WriteEchoLine();
+    ASSERT_TRUE(TmrGLog.SetEcho(""));
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+    std::fclose(capture);
     const std::string echoed = ReadFile(err);
     EXPECT_TRUE(std::regex_match(echoed, line)) << echoed;
+
+    // A path that cannot be opened is refused and echoes nothing.
+    EXPECT_FALSE(TmrGLog.SetEcho((base + "/no/such/folder/x.log").c_str()));
+    WriteEchoLine();
     std::remove(file.c_str());
     std::remove(err.c_str());
+}
+
+TEST(Tmr_LogFile, AnInjectedEchoStreamGetsEveryLineUntilItIsTakenAway) {
+    const EchoGuard guard;
+    std::FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    TmrGLog.SetEchoStream(stream);
+    WriteEchoLine();
+    WriteEchoLine();
+    TmrGLog.SetEchoStream(nullptr);
+    WriteEchoLine();
+    std::rewind(stream);
+    std::string text;
+    for (int c = std::fgetc(stream); c != EOF; c = std::fgetc(stream)) {
+        text.push_back(static_cast<char>(c));
+    }
+    std::fclose(stream);  // the log never closes a stream it was given
+    const std::regex two_lines(R"((VXR_Echo\(\d+\) \[3\] echoed 7 w\n){2})");
+    EXPECT_TRUE(std::regex_match(text, two_lines)) << text;
 }
