@@ -21,7 +21,7 @@ struct DicomTextValue {
     std::string text;  // as stored, padding and "\" included
 };
 
-struct DicomFileSpec {
+struct DicomFileContent {
     // Text attributes (DS, CS, ...), written as given.
     std::vector<DicomTextValue> texts;
     // Rows, Columns, Bits Allocated, Bits Stored, Pixel Representation; a
@@ -36,15 +36,15 @@ struct DicomFileSpec {
 };
 
 // A CT-like header: modality, position, orientation, spacing, rescale values.
-inline DicomFileSpec ct_like_spec(const std::string& intercept, const std::string& slope) {
-    DicomFileSpec spec;
-    spec.texts = {{DCM_Modality, "CT"},
-                  {DCM_ImagePositionPatient, "-125.5\\-130\\42.25"},
-                  {DCM_ImageOrientationPatient, "1\\0\\0\\0\\1\\0"},
-                  {DCM_PixelSpacing, "0.48828125\\0.48828125"},
-                  {DCM_RescaleIntercept, intercept},
-                  {DCM_RescaleSlope, slope}};
-    return spec;
+inline DicomFileContent ct_like_content(const std::string& intercept, const std::string& slope) {
+    DicomFileContent content;
+    content.texts = {{DCM_Modality, "CT"},
+                     {DCM_ImagePositionPatient, "-125.5\\-130\\42.25"},
+                     {DCM_ImageOrientationPatient, "1\\0\\0\\0\\1\\0"},
+                     {DCM_PixelSpacing, "0.48828125\\0.48828125"},
+                     {DCM_RescaleIntercept, intercept},
+                     {DCM_RescaleSlope, slope}};
+    return content;
 }
 
 // Quiets the toolkit's own warnings (about the broken files tests write).
@@ -56,15 +56,15 @@ inline void quiet_dicom_toolkit() {
     (void)quiet;
 }
 
-// Writes spec as a file with preamble and meta header; false when the toolkit
+// Writes content as a file with preamble and meta header; false when the toolkit
 // refuses.
-inline bool write_dicom_file(const std::filesystem::path& path, const DicomFileSpec& spec) {
+inline bool write_dicom_file(const std::filesystem::path& path, const DicomFileContent& content) {
     quiet_dicom_toolkit();
     DcmFileFormat file;
     DcmDataset* data = file.getDataset();
     data->putAndInsertString(DCM_SOPClassUID, "1.2.840.10008.5.1.4.1.1.2");
     data->putAndInsertString(DCM_SOPInstanceUID, "1.2.826.0.1.3680043.2.1143.1.1");
-    for (const DicomTextValue& value : spec.texts) {
+    for (const DicomTextValue& value : content.texts) {
         if (data->putAndInsertOFStringArray(value.tag,
                                             OFString(value.text.c_str(), value.text.size()))
                 .bad()) {
@@ -72,24 +72,25 @@ inline bool write_dicom_file(const std::filesystem::path& path, const DicomFileS
         }
     }
     const std::pair<DcmTagKey, int> numbers[] = {
-        {DCM_Rows, spec.rows},
-        {DCM_Columns, spec.columns},
-        {DCM_BitsAllocated, spec.bitsAllocated},
-        {DCM_BitsStored, spec.bitsStored},
-        {DCM_PixelRepresentation, spec.pixelRepresentation}};
+        {DCM_Rows, content.rows},
+        {DCM_Columns, content.columns},
+        {DCM_BitsAllocated, content.bitsAllocated},
+        {DCM_BitsStored, content.bitsStored},
+        {DCM_PixelRepresentation, content.pixelRepresentation}};
     for (const auto& [tag, value] : numbers) {
         if (value >= 0) {
             data->putAndInsertUint16(tag, static_cast<Uint16>(value));
         }
     }
-    if (spec.pixelData) {
-        const std::size_t count = static_cast<std::size_t>(spec.rows > 0 ? spec.rows : 1) *
-                                  static_cast<std::size_t>(spec.columns > 0 ? spec.columns : 1);
+    if (content.pixelData) {
+        const std::size_t count =
+            static_cast<std::size_t>(content.rows > 0 ? content.rows : 1) *
+            static_cast<std::size_t>(content.columns > 0 ? content.columns : 1);
         std::vector<Uint16> pixels(count, 0x0123);
         data->putAndInsertUint16Array(DCM_PixelData, pixels.data(),
                                       static_cast<unsigned long>(pixels.size()));
     }
-    return file.saveFile(path.c_str(), spec.syntax).good();
+    return file.saveFile(path.c_str(), content.syntax).good();
 }
 
 }  // namespace vxrp_test

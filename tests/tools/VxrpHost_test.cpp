@@ -179,11 +179,11 @@ TEST_F(VxrpHost, SixteenBitSignedTableRunsFromTheLowestRawValue) {
 }
 
 TEST_F(VxrpHost, TableTakesBitsSignednessAndRescaleValuesFromADicomHeader) {
-    vxrp_test::DicomFileSpec spec = vxrp_test::ct_like_spec("-2000.7", "0.5");
-    spec.bitsStored = 16;
-    spec.pixelRepresentation = 1;
+    vxrp_test::DicomFileContent content = vxrp_test::ct_like_content("-2000.7", "0.5");
+    content.bitsStored = 16;
+    content.pixelRepresentation = 1;
     const std::filesystem::path file = m_Dir.Path() / "ct.dcm";
-    ASSERT_TRUE(vxrp_test::write_dicom_file(file, spec));
+    ASSERT_TRUE(vxrp_test::write_dicom_file(file, content));
     // Hounsfield data: w = (trunc(raw * 0.5 - 2000) + 1024) / 4119, the
     // intercept truncated to -2000.
     const auto table = Table({Protocol(), "--dicom", file.string(), "--hounsfield"});
@@ -324,7 +324,7 @@ TEST_F(VxrpHost, BadInputGetsOneLineOnStandardErrorAndItsExitCode) {
     const std::string notHistogram = m_Dir.Write("h.txt", "24 many\n");
     const std::string notDicom = m_Dir.Write("text.dcm", std::string(300, 'x'));
     const std::filesystem::path dicom = m_Dir.Path() / "whole.dcm";
-    ASSERT_TRUE(vxrp_test::write_dicom_file(dicom, vxrp_test::ct_like_spec("-1024", "1")));
+    ASSERT_TRUE(vxrp_test::write_dicom_file(dicom, vxrp_test::ct_like_content("-1024", "1")));
     const std::string truncated = m_Dir.Write("cut.dcm", ReadText(dicom).substr(0, 200));
     struct Case {
         std::vector<std::string> args;

@@ -268,7 +268,7 @@ TEST(VXR_VOLR_ProtocolParams, HostSequenceOnACTFileSharesOneTableBlockThroughEve
     const std::filesystem::path file =
         std::filesystem::temp_directory_path() /
         ("vxrp_protocol_params_ct_" + std::to_string(::getpid()) + ".dcm");
-    ASSERT_TRUE(vxrp_test::write_dicom_file(file, vxrp_test::ct_like_spec("-1024", "1")));
+    ASSERT_TRUE(vxrp_test::write_dicom_file(file, vxrp_test::ct_like_content("-1024", "1")));
     IOD_Msg msg;
     ASSERT_TRUE(msg.ReadFileHeader(file.string()));
     std::filesystem::remove(file);

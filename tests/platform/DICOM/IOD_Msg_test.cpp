@@ -16,8 +16,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using vxrp_test::ct_like_spec;
-using vxrp_test::DicomFileSpec;
+using vxrp_test::ct_like_content;
+using vxrp_test::DicomFileContent;
 using vxrp_test::write_dicom_file;
 
 // A folder of its own for each test, removed afterwards.
@@ -32,9 +32,9 @@ class DicomFiles : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(m_Dir); }
 
-    std::string write(const std::string& name, const DicomFileSpec& spec) {
+    std::string write(const std::string& name, const DicomFileContent& content) {
         const fs::path path = m_Dir / name;
-        EXPECT_TRUE(write_dicom_file(path, spec)) << name;
+        EXPECT_TRUE(write_dicom_file(path, content)) << name;
         return path.string();
     }
     std::string write_bytes(const std::string& name, const std::string& bytes) {
@@ -103,12 +103,12 @@ TEST_F(DicomFiles, HeaderOfAWrittenFileReadsBackInEveryTransferSyntax) {
     for (E_TransferSyntax syntax :
          {EXS_LittleEndianExplicit, EXS_LittleEndianImplicit, EXS_BigEndianExplicit}) {
         SCOPED_TRACE(static_cast<int>(syntax));
-        DicomFileSpec spec = ct_like_spec("-1024", "0.5");
-        spec.rows = 3;
-        spec.columns = 5;
-        spec.pixelRepresentation = 1;
-        spec.syntax = syntax;
-        const std::string path = write("ct" + std::to_string(syntax), spec);
+        DicomFileContent content = ct_like_content("-1024", "0.5");
+        content.rows = 3;
+        content.columns = 5;
+        content.pixelRepresentation = 1;
+        content.syntax = syntax;
+        const std::string path = write("ct" + std::to_string(syntax), content);
 
         IOD_Msg msg;
         std::string error = "untouched";
@@ -157,16 +157,16 @@ TEST_F(DicomFiles, RescaleValuesFromFilesReachTheProtocolParamsOrLeaveThemAlone)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        DicomFileSpec spec = ct_like_spec("", "");
-        spec.texts.resize(4);  // without the rescale values
+        DicomFileContent content = ct_like_content("", "");
+        content.texts.resize(4);  // without the rescale values
         if (c.intercept != nullptr) {
-            spec.texts.push_back({DCM_RescaleIntercept, c.intercept});
+            content.texts.push_back({DCM_RescaleIntercept, c.intercept});
         }
         if (c.slope != nullptr) {
-            spec.texts.push_back({DCM_RescaleSlope, c.slope});
+            content.texts.push_back({DCM_RescaleSlope, c.slope});
         }
         IOD_Msg msg;
-        ASSERT_TRUE(msg.ReadFileHeader(write(c.name, spec)));
+        ASSERT_TRUE(msg.ReadFileHeader(write(c.name, content)));
 
         VXR_VOLR_ProtocolParams params;
         params.SetRescaleIntercept(7);
@@ -181,7 +181,7 @@ TEST_F(DicomFiles, RescaleValuesFromFilesReachTheProtocolParamsOrLeaveThemAlone)
 }
 
 TEST_F(DicomFiles, FilesThatCannotBeReadGiveTheCauseAndLeaveTheMessageAlone) {
-    const std::string valid = write("valid", ct_like_spec("1", "1"));
+    const std::string valid = write("valid", ct_like_content("1", "1"));
     const std::string bytes = read_bytes(valid);
     struct Case {
         std::string path;
@@ -212,10 +212,10 @@ TEST_F(DicomFiles, FilesThatCannotBeReadGiveTheCauseAndLeaveTheMessageAlone) {
 }
 
 TEST_F(DicomFiles, TruncatedFileIsRefusedOrReadCorrectlyAndPixelDataIsNeverNeeded) {
-    DicomFileSpec spec = ct_like_spec("-20.7", "0.5");
-    spec.rows = 64;
-    spec.columns = 64;
-    const std::string bytes = read_bytes(write("full", spec));
+    DicomFileContent content = ct_like_content("-20.7", "0.5");
+    content.rows = 64;
+    content.columns = 64;
+    const std::string bytes = read_bytes(write("full", content));
     // The pixel data element: tag (7FE0,0010) little endian, "OW", 2 reserved
     // bytes, 4 length bytes, then the value.
     const std::size_t pixelTag = bytes.find(std::string("\xE0\x7F\x10\x00", 4));
@@ -263,12 +263,12 @@ TEST_F(DicomFiles, TruncatedFileIsRefusedOrReadCorrectlyAndPixelDataIsNeverNeede
 }
 
 TEST_F(DicomFiles, ReadingAnotherFileDropsWhatThatFileLacks) {
-    DicomFileSpec without = ct_like_spec("", "");
+    DicomFileContent without = ct_like_content("", "");
     without.texts.resize(4);
     without.bitsStored = -1;
     IOD_Msg msg;
     msg.PutText(Dicom_Tag(0x0010, 0x0010), Dicom_VRs::DS, "kept");
-    ASSERT_TRUE(msg.ReadFileHeader(write("with", ct_like_spec("-5", "2"))));
+    ASSERT_TRUE(msg.ReadFileHeader(write("with", ct_like_content("-5", "2"))));
     EXPECT_TRUE(msg.IsPresent(Dicom_Tags::RescaleSlope));
     ASSERT_TRUE(msg.ReadFileHeader(write("without", without)));
     EXPECT_FALSE(msg.IsPresent(Dicom_Tags::RescaleSlope));
