@@ -5,8 +5,9 @@
 //
 // Arguments of the table benchmarks: bits (12 unsigned or 16 signed), the
 // number of active classes (each with 6 colour points and 6 opacity points),
-// and whether every class has a window. The class benchmarks set apart what
-// one class's batch evaluation costs against asking it position by position.
+// whether every class has a window, and the table threads. The class
+// benchmarks set apart what one class's batch evaluation costs against asking
+// it position by position.
 
 #include <benchmark/benchmark.h>
 
@@ -47,15 +48,36 @@ bool Identical(VXR_VOLR_ColorProtocol& protocol) {
     return !literal.empty();
 }
 
+std::string ThreadsLabel();
+
 void Label(benchmark::State& state) {
     state.SetLabel(
         std::to_string(state.range(0)) + (state.range(0) == 16 ? " signed" : " unsigned") + ", " +
-        std::to_string(state.range(1)) + " classes" + (state.range(2) != 0 ? ", windowed" : ""));
+        std::to_string(state.range(1)) + " classes" + (state.range(2) != 0 ? ", windowed" : "") +
+        ThreadsLabel());
 }
 
+// The table threads for one benchmark, back to 1 (the default) after it.
+class TableThreads {
+  public:
+    explicit TableThreads(std::int64_t threads) {
+        VXR_VOLR_ColorProtocol::SetTableThreads(static_cast<int>(threads));
+    }
+    ~TableThreads() { VXR_VOLR_ColorProtocol::SetTableThreads(1); }
+    TableThreads(const TableThreads&) = delete;
+    TableThreads& operator=(const TableThreads&) = delete;
+};
+
+std::string ThreadsLabel() {
+    const int threads = VXR_VOLR_ColorProtocol::GetTableThreads();
+    return threads == 1 ? "" : ", " + std::to_string(threads) + " threads";
+}
+
+// Fourth argument: the table threads.
 void BM_ColorTable(benchmark::State& state) {
     auto protocol = MakeProtocol(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
                                  state.range(2) != 0);
+    const TableThreads threads(state.range(3));
     if (!Identical(*protocol)) {
         state.SkipWithError("the table differs from the literal evaluation");
         return;
@@ -69,6 +91,7 @@ void BM_ColorTable(benchmark::State& state) {
 }
 
 void BM_LiteralColorTable(benchmark::State& state) {
+    const TableThreads threads(1);
     auto protocol = MakeProtocol(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
                                  state.range(2) != 0);
     for (auto _ : state) {
@@ -83,9 +106,16 @@ void Arguments(benchmark::internal::Benchmark* b) {
     for (const int bits : {12, 16}) {
         for (const int classes : {1, 8}) {
             for (const int windowed : {0, 1}) {
-                b->Args({bits, classes, windowed});
+                b->Args({bits, classes, windowed, 1});
             }
         }
+    }
+    b->Unit(benchmark::kMillisecond);
+}
+
+void ThreadedArguments(benchmark::internal::Benchmark* b) {
+    for (const int bits : {12, 16}) {
+        b->Args({bits, 8, 1, 2});
     }
     b->Unit(benchmark::kMillisecond);
 }
@@ -157,6 +187,7 @@ void BM_ClassPerPosition(benchmark::State& state) {
 void BM_Drag(benchmark::State& state) {
     auto protocol =
         MakeProtocol(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), true);
+    const TableThreads threads(state.range(3));
     const bool center = state.range(2) != 0;
     float step = 0.004f;
     int moves = 0;
@@ -179,7 +210,8 @@ void BM_Drag(benchmark::State& state) {
     }
     state.SetLabel(
         std::to_string(state.range(0)) + (state.range(0) == 16 ? " signed, " : " unsigned, ") +
-        std::to_string(state.range(1)) + " classes, " + (center ? "AddCenter" : "AddWidth"));
+        std::to_string(state.range(1)) + " classes, " + (center ? "AddCenter" : "AddWidth") +
+        ThreadsLabel());
 }
 
 // Bits x classes, windowed, with the time per class and entry as counters in
@@ -227,11 +259,16 @@ void SweepArguments(benchmark::internal::Benchmark* b) {
 }  // namespace
 
 BENCHMARK(BM_ColorTable)->Apply(Arguments);
+BENCHMARK(BM_ColorTable)->Apply(ThreadedArguments);
 BENCHMARK(BM_Drag)
-    ->Args({16, 8, 0})
-    ->Args({16, 8, 1})
-    ->Args({12, 8, 0})
-    ->Args({12, 8, 1})
+    ->Args({16, 8, 0, 1})
+    ->Args({16, 8, 1, 1})
+    ->Args({12, 8, 0, 1})
+    ->Args({12, 8, 1, 1})
+    ->Args({16, 8, 0, 2})
+    ->Args({16, 8, 1, 2})
+    ->Args({12, 8, 0, 2})
+    ->Args({12, 8, 1, 2})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sweep)->Apply(SweepArguments);
 BENCHMARK(BM_LiteralColorTable)->Apply(Arguments);

@@ -131,6 +131,46 @@ VXR_VOLR_BATCH_KERNEL void BlendKernel(const float* at, int count, double left, 
     }
 }
 
+// sum[k] += weight[k] * channel, in double, rounded to float; the channels
+// are whole numbers (as doubles) that the int conversion would give.
+inline void AddWeighted(double weight, double red, double green, double blue, float& sumRed,
+                        float& sumGreen, float& sumBlue) {
+    sumRed = static_cast<float>(static_cast<double>(sumRed) + weight * red);
+    sumGreen = static_cast<float>(static_cast<double>(sumGreen) + weight * green);
+    sumBlue = static_cast<float>(static_cast<double>(sumBlue) + weight * blue);
+}
+
+// BlendKernel's colours (its in-int-range case) added with their weights,
+// without storing them: a truncated blend is converted back to double
+// exactly, as the int would be. A truncation of a value in (-1, 0) gives -0
+// where the int gives +0; the product with the weight may then be a zero of
+// the other sign, which leaves a sum that is not -0 as it is, and no colour
+// sum is ever -0 (see VXR_VOLR_ColorTable.cpp).
+VXR_VOLR_BATCH_KERNEL void BlendAddKernel(const float* at, int count, double left, double right,
+                                          double h, int leftRed, int leftGreen, int leftBlue,
+                                          int rightRed, int rightGreen, int rightBlue,
+                                          const float* weight, float* sumRed, float* sumGreen,
+                                          float* sumBlue) {
+    for (int k = 0; k < count; ++k) {
+        const auto truncated = [&](int leftComp, int rightComp) {
+            return static_cast<double>(
+                static_cast<int>(BlendChannel(at[k], left, right, leftComp, rightComp, h)));
+        };
+        AddWeighted(static_cast<double>(weight[k]), truncated(leftRed, rightRed),
+                    truncated(leftGreen, rightGreen), truncated(leftBlue, rightBlue), sumRed[k],
+                    sumGreen[k], sumBlue[k]);
+    }
+}
+
+VXR_VOLR_BATCH_KERNEL void ConstantAddKernel(int count, double red, double green, double blue,
+                                             const float* weight, float* sumRed, float* sumGreen,
+                                             float* sumBlue) {
+    for (int k = 0; k < count; ++k) {
+        AddWeighted(static_cast<double>(weight[k]), red, green, blue, sumRed[k], sumGreen[k],
+                    sumBlue[k]);
+    }
+}
+
 float ClampWindowOffset(float value) {
     if (value < -1.0f) {
         return -1.0f;
@@ -473,6 +513,31 @@ double VXR_VOLR_ColorClass::Evaluator::ColorPieceEnd(int piece) const {
 void VXR_VOLR_ColorClass::Evaluator::ColorRun(int piece, const float* at, int count, int* red,
                                               int* green, int* blue) const {
     evaluate_piece(m_Pieces[static_cast<std::size_t>(piece)], at, count, red, green, blue);
+}
+
+void VXR_VOLR_ColorClass::Evaluator::AddWeightedColorRun(int piece, const float* at, int count,
+                                                         const float* weight, float* sumRed,
+                                                         float* sumGreen, float* sumBlue) const {
+    const Piece& p = m_Pieces[static_cast<std::size_t>(piece)];
+    if (!p.blend) {
+        ConstantAddKernel(count, p.red, p.green, p.blue, weight, sumRed, sumGreen, sumBlue);
+    } else if (p.inIntRange) {
+        BlendAddKernel(at, count, p.left, p.right, p.h, p.leftRed, p.leftGreen, p.leftBlue,
+                       p.rightRed, p.rightGreen, p.rightBlue, weight, sumRed, sumGreen, sumBlue);
+    } else {
+        // Blends that may leave the int range saturate as the class does.
+        int red[vxr_volr_batch::kBlock], green[vxr_volr_batch::kBlock],
+            blue[vxr_volr_batch::kBlock];
+        for (int base = 0; base < count; base += vxr_volr_batch::kBlock) {
+            const int n =
+                count - base < vxr_volr_batch::kBlock ? count - base : vxr_volr_batch::kBlock;
+            evaluate_piece(p, at + base, n, red, green, blue);
+            for (int k = 0; k < n; ++k) {
+                AddWeighted(static_cast<double>(weight[base + k]), red[k], green[k], blue[k],
+                            sumRed[base + k], sumGreen[base + k], sumBlue[base + k]);
+            }
+        }
+    }
 }
 
 void VXR_VOLR_ColorClass::Evaluator::evaluate_piece(const Piece& piece, const float* at, int n,

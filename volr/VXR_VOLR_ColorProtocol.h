@@ -314,6 +314,18 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     unsigned int* GetColorTable();
     void InvalidateColorTable() { m_bColorTableValid = false; }
     bool IsColorTableValid() const { return m_bColorTableValid; }
+    // How many threads calculate a table, the one that asks included; for
+    // every protocol of the process. 1, the default, calculates on the
+    // asking thread alone and starts no thread. With more, helper threads
+    // are started on the first table of 2048 entries or more whose classes
+    // allow the run-by-run passes, and share such tables with the asking
+    // thread; they sleep between tables and end when the library is
+    // unloaded. The table is the same, bit for bit, whatever the count. One
+    // table at a time is shared: a table asked for on another thread
+    // meanwhile is calculated on that thread alone. Counts are clamped to 1
+    // .. the number of hardware threads.
+    static void SetTableThreads(int threads);
+    static int GetTableThreads();
     // Recalculates the table and prints one line per entry to standard output,
     // "%d\t%f\t%d\t%d\t%d\t%d\t%x\n" (index, index / (2^bits - 1), opacity, red,
     // green, blue, the entry), lowest raw value first, then a line of 37 dashes.

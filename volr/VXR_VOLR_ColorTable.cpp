@@ -1,6 +1,8 @@
 // The colour table of VXR_VOLR_ColorProtocol: the engine that fills the block
 // the renderer indexes, its average colour and its print-out.
+#include <atomic>
 #include <climits>
+#include <cstddef>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -8,12 +10,23 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "UTL/UTL_Numeric.h"
 #include "VXR_VOLR_BatchEvaluation.h"
 #include "VXR_VOLR_ColorProtocol.h"
+#include "VXR_VOLR_TableWorkers.h"
 #include "log/Tmr_LogFile.h"
+
+#if defined(__x86_64__) && !(defined(VXRP_PORTABLE_KERNELS) && VXRP_PORTABLE_KERNELS)
+// The hottest loops also have an AVX2 build written with intrinsics, picked
+// at run time; the portable build has only the loops in plain C++.
+#include <immintrin.h>
+#define VXR_VOLR_TABLE_AVX2 1
+#else
+#define VXR_VOLR_TABLE_AVX2 0
+#endif
 
 static_assert(sizeof(unsigned int) == sizeof(std::uint32_t), "table entries are 32-bit words");
 
@@ -100,7 +113,13 @@ struct BlockSums {
     float green[kBlock];
     float blue[kBlock];
     int allTransparent[kBlock];
+
+    // Every float sum +0, with one store sweep over the five arrays.
+    void ClearFloats() { std::memset(this, 0, offsetof(BlockSums, allTransparent)); }
 };
+static_assert(std::is_standard_layout_v<BlockSums> &&
+                  offsetof(BlockSums, allTransparent) == 5 * kBlock * sizeof(float),
+              "the float sums lie side by side");
 
 // Adds one class's colours and opacities. Classes before the first one that is
 // not transparent add their colours unweighted; the first opaque one discards
@@ -185,10 +204,11 @@ VXR_VOLR_BATCH_KERNEL void CombineOpaqueKernel(int count, const int* red, const 
 }
 
 // Scales, rounds, clamps and packs the entries of a block, in double.
-VXR_VOLR_BATCH_KERNEL void PackKernel(int count, const BlockSums& sums, double activeScale,
-                                      float transparentBound, double maxOpacityMember,
-                                      double opacityFactor, std::uint32_t* out) {
-    for (int j = 0; j < count; ++j) {
+// Entries [begin, end).
+void PackKernelPortable(int begin, int end, const BlockSums& sums, double activeScale,
+                        float transparentBound, double maxOpacityMember, double opacityFactor,
+                        std::uint32_t* out) {
+    for (int j = begin; j < end; ++j) {
         const float sum = sums.opacity[j];
         const double weightedScale = 1.0 / static_cast<double>(sum);
         const double scale = (sum < transparentBound) ? activeScale : weightedScale;
@@ -200,6 +220,77 @@ VXR_VOLR_BATCH_KERNEL void PackKernel(int count, const BlockSums& sums, double a
                                      0.5);
         out[j] = PackFields(r, g, b, a);
     }
+}
+
+#if VXR_VOLR_TABLE_AVX2
+// PackKernelPortable with AVX2 intrinsics, four entries at a time. The clamp
+// chain is two instructions here: maxpd(a, b) is exactly a > b ? a : b and
+// minpd(a, b) exactly a < b ? a : b, NaN and zeros included, which GCC does
+// not see through in the portable loop.
+#define VXR_VOLR_AVX2 __attribute__((target("avx2")))
+
+// trunc(clamp(value, 0, 255.5)) as TruncToByte computes it.
+VXR_VOLR_AVX2 inline __m256d TruncToByteAvx2(__m256d value) {
+    const __m256d c = _mm256_min_pd(_mm256_max_pd(value, _mm256_setzero_pd()), _mm256_set1_pd(255.5));
+    return _mm256_round_pd(c, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+}
+
+// TruncToByte(scale * (double)values[0..3] + 0.5).
+VXR_VOLR_AVX2 inline __m256d ColorByteAvx2(__m256d scale, const float* values) {
+    const __m256d v = _mm256_cvtps_pd(_mm_loadu_ps(values));
+    return TruncToByteAvx2(_mm256_add_pd(_mm256_mul_pd(scale, v), _mm256_set1_pd(0.5)));
+}
+
+VXR_VOLR_AVX2 void PackKernelAvx2(int count, const BlockSums& sums, double activeScale,
+                                  float transparentBound, double maxOpacityMember,
+                                  double opacityFactor, std::uint32_t* out) {
+    const __m256d half = _mm256_set1_pd(0.5);
+    const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d bound = _mm256_set1_pd(static_cast<double>(transparentBound));
+    const __m256d active = _mm256_set1_pd(activeScale);
+    const __m256d member = _mm256_set1_pd(maxOpacityMember);
+    const __m256d factor = _mm256_set1_pd(opacityFactor);
+    const __m256d k255 = _mm256_set1_pd(255.0);
+    const __m256d k256 = _mm256_set1_pd(256.0);
+    const __m256d shift = _mm256_set1_pd(2147483648.0);
+    const __m128i flip = _mm_set1_epi32(INT_MIN);
+    int j = 0;
+    for (; j + 4 <= count; j += 4) {
+        const __m256d sum = _mm256_cvtps_pd(_mm_loadu_ps(sums.opacity + j));
+        // sum < bound in double is the float comparison (NaN: false).
+        const __m256d scale = _mm256_blendv_pd(_mm256_div_pd(one, sum), active,
+                                               _mm256_cmp_pd(sum, bound, _CMP_LT_OQ));
+        const __m256d r = ColorByteAvx2(scale, sums.red + j);
+        const __m256d g = ColorByteAvx2(scale, sums.green + j);
+        const __m256d b = ColorByteAvx2(scale, sums.blue + j);
+        const __m256d maxOpacity = _mm256_cvtps_pd(_mm_loadu_ps(sums.maxOpacity + j));
+        const __m256d a = TruncToByteAvx2(_mm256_add_pd(
+            _mm256_mul_pd(_mm256_mul_pd(_mm256_mul_pd(maxOpacity, member), factor), k255), half));
+        // PackFields, four at a time.
+        __m256d entry = _mm256_add_pd(_mm256_mul_pd(r, k256), g);
+        entry = _mm256_add_pd(_mm256_mul_pd(entry, k256), b);
+        entry = _mm256_add_pd(_mm256_mul_pd(entry, k256), a);
+        const __m128i packed =
+            _mm_xor_si128(_mm256_cvttpd_epi32(_mm256_sub_pd(entry, shift)), flip);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), packed);
+    }
+    PackKernelPortable(j, count, sums, activeScale, transparentBound, maxOpacityMember,
+                       opacityFactor, out);
+}
+#endif
+
+void PackKernel(int count, const BlockSums& sums, double activeScale, float transparentBound,
+                double maxOpacityMember, double opacityFactor, std::uint32_t* out) {
+#if VXR_VOLR_TABLE_AVX2
+    static const bool avx2 = __builtin_cpu_supports("avx2") != 0;
+    if (avx2) {
+        PackKernelAvx2(count, sums, activeScale, transparentBound, maxOpacityMember,
+                       opacityFactor, out);
+        return;
+    }
+#endif
+    PackKernelPortable(0, count, sums, activeScale, transparentBound, maxOpacityMember,
+                       opacityFactor, out);
 }
 
 // --- run by run ----------------------------------------------------------------
@@ -238,39 +329,68 @@ constexpr int kNoClass = INT_MAX;  // the entry never met a non-transparent clas
 // Adds one class's opacities to the sums and the maximum and records the
 // first class that leaves an entry non-transparent. Answers 1 when an entry
 // still transparent got a NaN sum.
+inline int OpacityStep(float op, int cls, float transparentBound, float& sum, float& maxOpacity,
+                       int& first) {
+    const float s = sum + op;
+    sum = s;
+    maxOpacity = (op >= maxOpacity) ? op : maxOpacity;
+    const bool open = first == kNoClass;
+    const bool stays = s < transparentBound;
+    first = (open && !stays) ? cls : first;
+    return (open && s != s) ? 1 : 0;
+}
+
 VXR_VOLR_BATCH_KERNEL int OpacityStepKernel(int count, int cls, const float* opacity,
                                             float transparentBound, float* sum, float* maxOpacity,
                                             int* first) {
     int nanSum = 0;
     for (int j = 0; j < count; ++j) {
-        const float op = opacity[j];
-        const float s = sum[j] + op;
-        sum[j] = s;
-        maxOpacity[j] = (op >= maxOpacity[j]) ? op : maxOpacity[j];
-        const bool open = first[j] == kNoClass;
-        const bool stays = s < transparentBound;
-        first[j] = (open && !stays) ? cls : first[j];
-        nanSum |= (open && s != s) ? 1 : 0;
+        nanSum |= OpacityStep(opacity[j], cls, transparentBound, sum[j], maxOpacity[j], first[j]);
     }
     return nanSum;
 }
 
-// Adds one class's colours with the weight each entry gives them.
-VXR_VOLR_BATCH_KERNEL void WeightedColorKernel(int count, int cls, const int* first,
-                                               const float* opacity, const int* red,
-                                               const int* green, const int* blue, float* sumRed,
-                                               float* sumGreen, float* sumBlue) {
+// The same for a class whose opacity is one value over the run.
+VXR_VOLR_BATCH_KERNEL int OpacityStepConstantKernel(int count, int cls, float opacity,
+                                                    float transparentBound, float* sum,
+                                                    float* maxOpacity, int* first) {
+    int nanSum = 0;
     for (int j = 0; j < count; ++j) {
-        const int f = first[j];
-        const double weight =
-            (f == kNoClass) ? 1.0 : ((cls >= f) ? static_cast<double>(opacity[j]) : 0.0);
-        sumRed[j] = static_cast<float>(static_cast<double>(sumRed[j]) +
-                                       weight * static_cast<double>(red[j]));
-        sumGreen[j] = static_cast<float>(static_cast<double>(sumGreen[j]) +
-                                         weight * static_cast<double>(green[j]));
-        sumBlue[j] = static_cast<float>(static_cast<double>(sumBlue[j]) +
-                                        weight * static_cast<double>(blue[j]));
+        nanSum |= OpacityStep(opacity, cls, transparentBound, sum[j], maxOpacity[j], first[j]);
     }
+    return nanSum;
+}
+
+// The weight an entry gives class cls's colour: 1 while the entry stays
+// transparent to the end, its opacity from its first non-transparent class
+// on, 0 before it. Each weight is a float value (1, the float opacity or 0),
+// so the colour pass converts it to double exactly as the literal rule
+// converts the opacity.
+inline float Weight(int cls, int first, float opacity) {
+    return (first == kNoClass) ? 1.0f : ((cls >= first) ? opacity : 0.0f);
+}
+
+VXR_VOLR_BATCH_KERNEL void WeightKernel(int count, int cls, const int* first, const float* opacity,
+                                        float* weight) {
+    for (int j = 0; j < count; ++j) {
+        weight[j] = Weight(cls, first[j], opacity[j]);
+    }
+}
+
+VXR_VOLR_BATCH_KERNEL void WeightConstantKernel(int count, int cls, const int* first,
+                                                float opacity, float* weight) {
+    for (int j = 0; j < count; ++j) {
+        weight[j] = Weight(cls, first[j], opacity);
+    }
+}
+
+// How many entries of the block never met a non-transparent class.
+VXR_VOLR_BATCH_KERNEL int OpenCountKernel(int count, const int* first) {
+    int open = 0;
+    for (int j = 0; j < count; ++j) {
+        open += (first[j] == kNoClass) ? 1 : 0;
+    }
+    return open;
 }
 
 using ClassEvaluator = VXR_VOLR_ColorClass::Evaluator;
@@ -310,17 +430,45 @@ int RunEndByPosition(const float* at, int j, int count, double end) {
     return low;
 }
 
+// A run of a block's entries on which a class's opacity is one piece of its
+// graph: a constant value, or a line whose values are in the scratch.
+struct OpacityRun {
+    int begin = 0;
+    int end = 0;
+    bool linear = false;
+    float value = 0.0f;  // of a constant run
+};
+
+// [begin, end) of entries; empty when begin >= end.
+struct Span {
+    int begin = 0;
+    int end = 0;
+    void Add(int b, int e) {
+        if (begin >= end) {
+            begin = b;
+            end = e;
+        } else {
+            begin = b < begin ? b : begin;
+            end = e > end ? e : end;
+        }
+    }
+};
+
 // The per-block scratch of the run-by-run passes, one row per active class.
+// Everything is allocated when it is made: a block allocates nothing.
 class RunScratch {
   public:
     explicit RunScratch(std::size_t classes)
         : m_At(classes * kBlock),
           m_Opacity(classes * kBlock),
+          m_Runs(classes * kBlock),
+          m_RunCount(classes),
           m_Computed(classes),
           m_Counting(classes) {}
 
     float* At(std::size_t cls) { return m_At.data() + cls * kBlock; }
     float* Opacity(std::size_t cls) { return m_Opacity.data() + cls * kBlock; }
+    float* Weight() { return m_Weight; }
 
     // Makes sure the windowed positions of class cls are computed over
     // [begin, end), keeping the computed entries one span.
@@ -343,50 +491,48 @@ class RunScratch {
         }
     }
 
-    struct Span {
-        int begin = 0;
-        int end = 0;
-        void Add(int b, int e) {
-            if (begin >= end) {
-                begin = b;
-                end = e;
-            } else {
-                begin = b < begin ? b : begin;
-                end = e > end ? e : end;
-            }
-        }
-    };
-    void Reset() {
-        for (std::size_t c = 0; c < m_Computed.size(); ++c) {
+    // The opacity runs of class cls cover the block in order; a block has at
+    // most one run per entry.
+    void AddRun(std::size_t cls, const OpacityRun& run) {
+        m_Runs[cls * kBlock + static_cast<std::size_t>(m_RunCount[cls]++)] = run;
+    }
+    const OpacityRun* Runs(std::size_t cls) const { return m_Runs.data() + cls * kBlock; }
+    int RunCount(std::size_t cls) const { return m_RunCount[cls]; }
+
+    std::size_t Classes() const { return m_RunCount.size(); }
+    // Readies the rows of the first classes for a block.
+    void Reset(std::size_t classes) {
+        for (std::size_t c = 0; c < classes; ++c) {
             m_Computed[c] = Span{};
             m_Counting[c] = Span{};
+            m_RunCount[c] = 0;
         }
     }
     Span& Counting(std::size_t cls) { return m_Counting[cls]; }
 
   private:
     std::vector<float> m_At;
-    std::vector<float> m_Opacity;
+    std::vector<float> m_Opacity;  // the values of linear runs
+    std::vector<OpacityRun> m_Runs;
+    std::vector<int> m_RunCount;
     std::vector<Span> m_Computed;  // where At(cls) holds values
     std::vector<Span> m_Counting;  // where cls has an opacity other than 0
+    float m_Weight[kBlock] = {};
 };
 
 // The run-by-run passes over one block of ascending positions. Answers false,
 // leaving the sums to be recomputed, when the block must be done class by class.
 bool RunWiseBlock(const std::vector<ClassEvaluator>& evaluators, const float* position, int count,
-                  float transparentBound, RunScratch& scratch, BlockSums& sums, int* first,
-                  int* red, int* green, int* blue) {
-    vxr_volr_batch::FillKernel(count, 0.0f, sums.opacity);
-    vxr_volr_batch::FillKernel(count, 0.0f, sums.maxOpacity);
-    vxr_volr_batch::FillKernel(count, 0.0f, sums.red);
-    vxr_volr_batch::FillKernel(count, 0.0f, sums.green);
-    vxr_volr_batch::FillKernel(count, 0.0f, sums.blue);
+                  float transparentBound, RunScratch& scratch, BlockSums& sums, int* first) {
+    sums.ClearFloats();
     vxr_volr_batch::FillKernel(count, kNoClass, first);
-    scratch.Reset();
+    scratch.Reset(evaluators.size());
 
+    // The opacity pass.
     int nanSum = 0;
     for (std::size_t c = 0; c < evaluators.size(); ++c) {
         const ClassEvaluator& evaluator = evaluators[c];
+        const int cls = static_cast<int>(c);
         float* at = scratch.At(c);
         float* opacity = scratch.Opacity(c);
         int j = 0;
@@ -394,21 +540,23 @@ bool RunWiseBlock(const std::vector<ClassEvaluator>& evaluators, const float* po
             const int piece = evaluator.OpacityPiece(evaluator.At(position[j]));
             const int end =
                 RunEndByWindow(evaluator, position, j, count, evaluator.OpacityPieceEnd(piece));
-            float value = 0.0f;
-            bool counts = true;
-            if (evaluator.OpacityConstant(piece, value)) {
-                vxr_volr_batch::FillKernel(end - j, value, opacity + j);
-                counts = !(value == 0.0f);  // NaN counts
+            OpacityRun run{j, end, false, 0.0f};
+            if (evaluator.OpacityConstant(piece, run.value)) {
+                if (!(run.value == 0.0f)) {  // NaN counts
+                    nanSum |= OpacityStepConstantKernel(end - j, cls, run.value, transparentBound,
+                                                        sums.opacity + j, sums.maxOpacity + j,
+                                                        first + j);
+                    scratch.Counting(c).Add(j, end);
+                }
             } else {
+                run.linear = true;
                 scratch.EnsureAt(c, evaluator, position, j, end);
                 evaluator.OpacityRun(piece, at + j, end - j, opacity + j);
-            }
-            if (counts) {
-                nanSum |=
-                    OpacityStepKernel(end - j, static_cast<int>(c), opacity + j, transparentBound,
-                                      sums.opacity + j, sums.maxOpacity + j, first + j);
+                nanSum |= OpacityStepKernel(end - j, cls, opacity + j, transparentBound,
+                                            sums.opacity + j, sums.maxOpacity + j, first + j);
                 scratch.Counting(c).Add(j, end);
             }
+            scratch.AddRun(c, run);
             j = end;
         }
     }
@@ -416,19 +564,39 @@ bool RunWiseBlock(const std::vector<ClassEvaluator>& evaluators, const float* po
         return false;
     }
 
-    RunScratch::Span open;  // the entries that stay transparent
-    for (int j = 0; j < count; ++j) {
-        if (first[j] == kNoClass) {
-            open.Add(j, j + 1);
+    Span open;  // the entries that stay transparent
+    if (OpenCountKernel(count, first) != 0) {
+        for (int j = 0; j < count; ++j) {
+            if (first[j] == kNoClass) {
+                open.Add(j, j + 1);
+            }
         }
     }
+
+    // The colour pass.
+    float* weight = scratch.Weight();
     for (std::size_t c = 0; c < evaluators.size(); ++c) {
-        RunScratch::Span span = scratch.Counting(c);
+        Span span = scratch.Counting(c);
         if (open.begin < open.end) {
             span.Add(open.begin, open.end);
         }
         if (span.begin >= span.end) {
             continue;
+        }
+        const int cls = static_cast<int>(c);
+        const OpacityRun* runs = scratch.Runs(c);
+        const float* opacity = scratch.Opacity(c);
+        for (int r = 0; r < scratch.RunCount(c); ++r) {
+            const int b = runs[r].begin > span.begin ? runs[r].begin : span.begin;
+            const int e = runs[r].end < span.end ? runs[r].end : span.end;
+            if (b >= e) {
+                continue;
+            }
+            if (runs[r].linear) {
+                WeightKernel(e - b, cls, first + b, opacity + b, weight + b);
+            } else {
+                WeightConstantKernel(e - b, cls, first + b, runs[r].value, weight + b);
+            }
         }
         const ClassEvaluator& evaluator = evaluators[c];
         scratch.EnsureAt(c, evaluator, position, span.begin, span.end);
@@ -437,15 +605,133 @@ bool RunWiseBlock(const std::vector<ClassEvaluator>& evaluators, const float* po
         while (j < span.end) {
             const int piece = evaluator.ColorPiece(at[j]);
             const int end = RunEndByPosition(at, j, span.end, evaluator.ColorPieceEnd(piece));
-            evaluator.ColorRun(piece, at + j, end - j, red + j, green + j, blue + j);
+            evaluator.AddWeightedColorRun(piece, at + j, end - j, weight + j, sums.red + j,
+                                          sums.green + j, sums.blue + j);
             j = end;
         }
-        const int n = span.end - span.begin;
-        const int b = span.begin;
-        WeightedColorKernel(n, static_cast<int>(c), first + b, scratch.Opacity(c) + b, red + b,
-                            green + b, blue + b, sums.red + b, sums.green + b, sums.blue + b);
     }
     return true;
+}
+
+// What one thread needs to compute blocks of a table.
+struct BlockWork {
+    float position[kBlock];
+    int red[kBlock], green[kBlock], blue[kBlock];
+    int first[kBlock];
+    float opacity[kBlock];
+    BlockSums sums;
+    std::optional<RunScratch> scratch;  // for the run-by-run passes
+};
+
+// One calculation of a table: its inputs, and the next block to be taken.
+// Blocks are taken one at a time by whichever thread is free; each is
+// computed the same way whoever takes it.
+struct TableJob {
+    const std::vector<VXR_VOLR_ColorClass::Evaluator>* evaluators = nullptr;
+    std::uint32_t* table = nullptr;
+    std::size_t entries = 0;
+    long long half = 0;  // the raw value of index 0 is -half
+    double slope = 0.0, intercept = 0.0, start = 0.0, range = 0.0;
+    bool positionsInIntRange = false;
+    float transparentBound = 0.0f;
+    double activeScale = 0.0, maxOpacityMember = 0.0, opacityFactor = 0.0;
+    bool runWise = false;  // every class allows the run-by-run passes
+    std::atomic<std::size_t> next{0};
+
+    void Work(BlockWork& work) {
+        for (std::size_t base = next.fetch_add(kBlock, std::memory_order_relaxed); base < entries;
+             base = next.fetch_add(kBlock, std::memory_order_relaxed)) {
+            Block(work, base);
+        }
+    }
+
+    void Block(BlockWork& work, std::size_t base) const {
+        const int count =
+            static_cast<int>(entries - base < std::size_t{kBlock} ? entries - base : kBlock);
+        PositionKernel(static_cast<int>(static_cast<long long>(base) - half), count, slope,
+                       intercept, start, range, positionsInIntRange, work.position);
+        BlockSums& sums = work.sums;
+        if (runWise && vxr_volr_batch::AscendingKernel(work.position, count) &&
+            RunWiseBlock(*evaluators, work.position, count, transparentBound, *work.scratch, sums,
+                         work.first)) {
+            PackKernel(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
+                       table + base);
+            return;
+        }
+        bool firstClass = true;
+        bool anyTransparent = true;
+        for (const VXR_VOLR_ColorClass::Evaluator& evaluator : *evaluators) {
+            evaluator.Evaluate(work.position, count, work.red, work.green, work.blue,
+                               work.opacity);
+            if (firstClass) {
+                anyTransparent = CombineFirstKernel(count, work.red, work.green, work.blue,
+                                                    work.opacity, transparentBound, sums) != 0;
+                firstClass = false;
+            } else if (anyTransparent) {
+                anyTransparent = CombineKernel(count, work.red, work.green, work.blue,
+                                               work.opacity, transparentBound, sums) != 0;
+            } else {
+                CombineOpaqueKernel(count, work.red, work.green, work.blue, work.opacity, sums);
+            }
+        }
+        PackKernel(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
+                   table + base);
+    }
+};
+
+// The block work of the calling thread, kept between tables, with a
+// run-by-run scratch for at least classes classes: a table allocates
+// nothing once its thread has calculated one with as many classes. Null
+// when memory runs out.
+BlockWork* ThreadWork(std::size_t classes) {
+    thread_local std::unique_ptr<BlockWork> kept;
+    try {
+        if (kept == nullptr) {
+            kept = std::make_unique<BlockWork>();
+        }
+        if (!kept->scratch.has_value() || kept->scratch->Classes() < classes) {
+            kept->scratch.reset();
+            kept->scratch.emplace(classes);
+        }
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return kept.get();
+}
+
+// Tables smaller than this are not worth waking a helper for.
+constexpr std::size_t kSharedEntries = 2048;
+
+// Computes the whole table with the helper threads when the host allows
+// more than one thread and the table is large enough; answers false,
+// having written nothing, when it is computed with no helper (the caller
+// then computes it alone). Only run-by-run tables are shared: their blocks
+// call no class's own operations, so nothing can raise on a helper.
+bool CalculateShared(TableJob& job) {
+    using vxr_volr_table::TableWorkers;
+    const int threads = TableWorkers::Threads();
+    if (threads < 2 || job.entries < kSharedEntries) {
+        return false;
+    }
+    BlockWork* own = ThreadWork(job.evaluators->size());
+    if (own == nullptr) {
+        return false;
+    }
+    struct Shared {
+        TableJob* job;
+        BlockWork* own;
+    } shared{&job, own};
+    // A helper without memory for its work leaves the blocks to the others.
+    return TableWorkers::Instance().Run(
+        threads,
+        [](void* context, int index) {
+            auto* s = static_cast<Shared*>(context);
+            BlockWork* work = index == 0 ? s->own : ThreadWork(s->job->evaluators->size());
+            if (work != nullptr) {
+                s->job->Work(*work);
+            }
+        },
+        &shared);
 }
 
 }  // namespace
@@ -601,59 +887,46 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
     const double opacityFactor = m_bIsDecreseOpMode ? kDecreasedOpacity : 1.0;
     const auto maxOpacityMember = static_cast<double>(m_fMaxOpacity);
 
+    TableJob job;
+    job.evaluators = &evaluators;
+    job.table = table;
+    job.entries = entries;
+    job.half = half;
+    job.slope = slope;
+    job.intercept = intercept;
+    job.start = startValue;
+    job.range = static_cast<double>(range);
+    job.positionsInIntRange = positionsInIntRange;
+    job.transparentBound = transparentBound;
+    job.activeScale = activeScale;
+    job.maxOpacityMember = maxOpacityMember;
+    job.opacityFactor = opacityFactor;
     // Run by run when every class allows it (see RunWiseBlock).
-    bool runWise = true;
+    job.runWise = true;
     for (const VXR_VOLR_ColorClass::Evaluator& evaluator : evaluators) {
-        runWise = runWise && evaluator.RunWise();
+        job.runWise = job.runWise && evaluator.RunWise();
     }
-    std::optional<RunScratch> scratch;
-    if (runWise) {
-        try {
-            scratch.emplace(evaluators.size());
-        } catch (const std::bad_alloc&) {
-            runWise = false;  // class by class needs no scratch
+    if (!(job.runWise && CalculateShared(job))) {
+        BlockWork* work = ThreadWork(evaluators.size());
+        if (work == nullptr) {
+            // Class by class needs no scratch.
+            auto alone = std::make_unique<BlockWork>();
+            job.runWise = false;
+            job.Work(*alone);
+        } else {
+            job.Work(*work);
         }
-    }
-
-    float position[kBlock];
-    int red[kBlock], green[kBlock], blue[kBlock];
-    int first[kBlock];
-    float opacity[kBlock];
-    BlockSums sums;
-
-    for (std::size_t base = 0; base < entries; base += kBlock) {
-        const int count =
-            static_cast<int>(entries - base < std::size_t{kBlock} ? entries - base : kBlock);
-        PositionKernel(static_cast<int>(static_cast<long long>(base) - half), count, slope,
-                       intercept, startValue, static_cast<double>(range), positionsInIntRange,
-                       position);
-        if (runWise && vxr_volr_batch::AscendingKernel(position, count) &&
-            RunWiseBlock(evaluators, position, count, transparentBound, *scratch, sums, first, red,
-                         green, blue)) {
-            PackKernel(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
-                       table + base);
-            continue;
-        }
-        bool firstClass = true;
-        bool anyTransparent = true;
-        for (const VXR_VOLR_ColorClass::Evaluator& evaluator : evaluators) {
-            evaluator.Evaluate(position, count, red, green, blue, opacity);
-            if (firstClass) {
-                anyTransparent = CombineFirstKernel(count, red, green, blue, opacity,
-                                                    transparentBound, sums) != 0;
-                firstClass = false;
-            } else if (anyTransparent) {
-                anyTransparent =
-                    CombineKernel(count, red, green, blue, opacity, transparentBound, sums) != 0;
-            } else {
-                CombineOpaqueKernel(count, red, green, blue, opacity, sums);
-            }
-        }
-        PackKernel(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
-                   table + base);
     }
     m_bColorTableValid = true;
     m_bAverageColorValid = false;
+}
+
+void VXR_VOLR_ColorProtocol::SetTableThreads(int threads) {
+    vxr_volr_table::TableWorkers::SetThreads(threads);
+}
+
+int VXR_VOLR_ColorProtocol::GetTableThreads() {
+    return vxr_volr_table::TableWorkers::Threads();
 }
 
 unsigned int* VXR_VOLR_ColorProtocol::GetColorTable() {

@@ -1,0 +1,126 @@
+// The helper threads of the colour table (see VXR_VOLR_TableWorkers.h).
+#include "VXR_VOLR_TableWorkers.h"
+
+#include <system_error>
+
+namespace vxr_volr_table {
+
+namespace {
+
+std::atomic<int> g_Threads{1};
+
+}  // namespace
+
+TableWorkers& TableWorkers::Instance() {
+    static TableWorkers workers;
+    return workers;
+}
+
+int TableWorkers::MaxThreads() {
+    const unsigned hardware = std::thread::hardware_concurrency();
+    return hardware == 0 ? 1 : static_cast<int>(hardware);
+}
+
+void TableWorkers::SetThreads(int threads) {
+    const int most = MaxThreads();
+    g_Threads.store(threads < 1 ? 1 : (threads > most ? most : threads), std::memory_order_relaxed);
+}
+
+int TableWorkers::Threads() {
+    return g_Threads.load(std::memory_order_relaxed);
+}
+
+bool TableWorkers::start(int helpers) {
+    try {
+        m_Helpers.reserve(static_cast<std::size_t>(helpers));
+        while (static_cast<int>(m_Helpers.size()) < helpers) {
+            const int index = static_cast<int>(m_Helpers.size()) + 1;
+            // The helper waits for the generation after this one: it may
+            // first run after the job it is started for has been posted.
+            const unsigned current = m_Generation.load(std::memory_order_relaxed);
+            m_Helpers.emplace_back([this, index, current] { helper(index, current); });
+        }
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    return !m_Helpers.empty();
+}
+
+bool TableWorkers::Run(int threads, Job job, void* context) {
+    std::unique_lock<std::mutex> busy(m_Busy, std::try_to_lock);
+    if (!busy.owns_lock() || threads < 2 || m_Stop) {
+        return false;
+    }
+    if (static_cast<int>(m_Helpers.size()) < threads - 1 && !start(threads - 1)) {
+        return false;
+    }
+    const int helpers = static_cast<int>(m_Helpers.size()) < threads - 1
+                            ? static_cast<int>(m_Helpers.size())
+                            : threads - 1;
+    m_Job = job;
+    m_Context = context;
+    m_Active = helpers;
+    m_Error = nullptr;
+    // Every helper answers every job, those beyond the job's count without
+    // working: none of them can still be reading this job's fields when the
+    // next one is set up.
+    m_Pending.store(static_cast<int>(m_Helpers.size()), std::memory_order_relaxed);
+    m_Generation.fetch_add(1, std::memory_order_release);
+    m_Generation.notify_all();
+
+    std::exception_ptr own;
+    try {
+        job(context, 0);
+    } catch (...) {
+        own = std::current_exception();
+    }
+    for (int pending = m_Pending.load(std::memory_order_acquire); pending != 0;
+         pending = m_Pending.load(std::memory_order_acquire)) {
+        m_Pending.wait(pending, std::memory_order_acquire);
+    }
+    if (own == nullptr) {
+        own = m_Error;
+    }
+    m_Error = nullptr;
+    if (own != nullptr) {
+        std::rethrow_exception(own);
+    }
+    return true;
+}
+
+void TableWorkers::helper(int index, unsigned seen) {
+    for (;;) {
+        m_Generation.wait(seen, std::memory_order_acquire);
+        seen = m_Generation.load(std::memory_order_acquire);
+        if (m_Stop) {
+            return;
+        }
+        if (index <= m_Active) {
+            try {
+                m_Job(m_Context, index);
+            } catch (...) {
+                const std::lock_guard<std::mutex> lock(m_ErrorLock);
+                if (m_Error == nullptr) {
+                    m_Error = std::current_exception();
+                }
+            }
+        }
+        if (m_Pending.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            m_Pending.notify_all();
+        }
+    }
+}
+
+TableWorkers::~TableWorkers() {
+    {
+        const std::lock_guard<std::mutex> busy(m_Busy);
+        m_Stop = true;
+        m_Generation.fetch_add(1, std::memory_order_release);
+        m_Generation.notify_all();
+    }
+    for (std::thread& thread : m_Helpers) {
+        thread.join();
+    }
+}
+
+}  // namespace vxr_volr_table
