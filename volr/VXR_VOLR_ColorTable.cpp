@@ -395,18 +395,41 @@ VXR_VOLR_BATCH_KERNEL int OpenCountKernel(int count, const int* first) {
 
 using ClassEvaluator = VXR_VOLR_ColorClass::Evaluator;
 
-// The end of the run from j on whose windowed positions stay below end;
-// the position of entry j does.
-int RunEndByWindow(const ClassEvaluator& evaluator, const float* position, int j, int count,
-                   double end) {
-    if (static_cast<double>(evaluator.At(position[count - 1])) < end) {
-        return count;
+// The first k in [low, high] for which below(k) is false, given that
+// below(low - 1) holds, below(high) does not, and below is true up to some
+// index and false from there on. guess is where the change is expected (any
+// double, NaN included): the search probes it and gallops from it, then
+// bisects what is left, so that a good guess settles it in two or three
+// probes and a bad one costs a few more than bisection alone.
+template <class Below>
+int FirstNotBelow(int low, int high, double guess, Below below) {
+    if (low < high && guess >= static_cast<double>(low) && guess <= static_cast<double>(high)) {
+        const int g = static_cast<int>(guess + 0.5);
+        if (below(g)) {
+            low = g + 1;
+            for (int step = 1; low < high; step *= 2) {
+                const int m = g + step < high ? g + step : high;
+                if (!below(m)) {
+                    high = m;
+                    break;
+                }
+                low = m + 1;
+            }
+        } else {
+            high = g;
+            for (int step = 1; low < high; step *= 2) {
+                const int m = g - step > low ? g - step : low;
+                if (below(m)) {
+                    low = m + 1;
+                    break;
+                }
+                high = m;
+            }
+        }
     }
-    int low = j + 1;
-    int high = count - 1;  // its position is at or beyond the end
     while (low < high) {
         const int middle = low + (high - low) / 2;
-        if (static_cast<double>(evaluator.At(position[middle])) < end) {
+        if (below(middle)) {
             low = middle + 1;
         } else {
             high = middle;
@@ -415,19 +438,39 @@ int RunEndByWindow(const ClassEvaluator& evaluator, const float* position, int j
     return low;
 }
 
-// The same over windowed positions already computed (ascending).
-int RunEndByPosition(const float* at, int j, int count, double end) {
-    int low = j + 1;
-    int high = count;
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (static_cast<double>(at[middle]) < end) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
+// Where along from..to (at indices from and to) the value target is
+// expected, for values that grow about linearly with the index.
+inline double LinearGuess(int from, int to, double fromValue, double toValue, double target) {
+    return static_cast<double>(from) +
+           (target - fromValue) / (toValue - fromValue) * static_cast<double>(to - from);
+}
+
+// The end of the run from j on whose windowed positions stay below end;
+// the position of entry j does. Positions grow about linearly along a block
+// and the window is linear before its clamp, so the guess is where the
+// window's inverse puts end.
+int RunEndByWindow(const ClassEvaluator& evaluator, const float* position, int j, int count,
+                   double end) {
+    const int last = count - 1;
+    if (static_cast<double>(evaluator.At(position[last])) < end) {
+        return count;
     }
-    return low;
+    const double guess = LinearGuess(j, last, position[j], position[last],
+                                     evaluator.WindowPreimage(end));
+    return FirstNotBelow(j + 1, last, guess, [&](int k) {
+        return static_cast<double>(evaluator.At(position[k])) < end;
+    });
+}
+
+// The same over windowed positions already computed (ascending), up to count.
+int RunEndByPosition(const float* at, int j, int count, double end) {
+    const int last = count - 1;
+    if (static_cast<double>(at[last]) < end) {
+        return count;
+    }
+    const double guess = LinearGuess(j, last, at[j], at[last], end);
+    return FirstNotBelow(j + 1, last, guess,
+                         [&](int k) { return static_cast<double>(at[k]) < end; });
 }
 
 // A run of a block's entries on which a class's opacity is one piece of its
