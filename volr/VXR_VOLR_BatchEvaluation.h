@@ -46,6 +46,19 @@
 // Everything here stays inside the library.
 #define VXR_VOLR_BATCH_HIDDEN __attribute__((visibility("hidden")))
 
+// The hottest loops of the colour table also have an AVX2 build written with
+// intrinsics (VXR_VOLR_INTRINSICS is 1 where they exist), picked at run time
+// through HasAvx2(); they compute the same IEEE operations in the same order
+// as the plain loops beside them. Built with VXRP_PORTABLE_KERNELS there is
+// none.
+#if defined(__x86_64__) && !(defined(VXRP_PORTABLE_KERNELS) && VXRP_PORTABLE_KERNELS)
+#include <immintrin.h>
+#define VXR_VOLR_INTRINSICS 1
+#define VXR_VOLR_AVX2 __attribute__((target("avx2")))
+#else
+#define VXR_VOLR_INTRINSICS 0
+#endif
+
 namespace vxr_volr_batch VXR_VOLR_BATCH_HIDDEN {
 
 // Positions handled per pass: the scratch arrays of a pass stay in the
@@ -57,6 +70,14 @@ constexpr int kBlock = 256;
 inline float ClampToUnit(float w) {
     return (w > 1.0f) ? 1.0f : ((w < 0.0f) ? 0.0f : w);
 }
+
+#if VXR_VOLR_INTRINSICS
+// The processor runs AVX2 instructions (asked once).
+inline bool HasAvx2() {
+    static const bool yes = __builtin_cpu_supports("avx2") != 0;
+    return yes;
+}
+#endif
 
 // UTL_TruncToInt as one select chain, so that loops using it vectorise: the
 // same answer for every input (NaN 0, saturation at both int limits).

@@ -19,15 +19,6 @@
 #include "VXR_VOLR_TableWorkers.h"
 #include "log/Tmr_LogFile.h"
 
-#if defined(__x86_64__) && !(defined(VXRP_PORTABLE_KERNELS) && VXRP_PORTABLE_KERNELS)
-// The hottest loops also have an AVX2 build written with intrinsics, picked
-// at run time; the portable build has only the loops in plain C++.
-#include <immintrin.h>
-#define VXR_VOLR_TABLE_AVX2 1
-#else
-#define VXR_VOLR_TABLE_AVX2 0
-#endif
-
 static_assert(sizeof(unsigned int) == sizeof(std::uint32_t), "table entries are 32-bit words");
 
 namespace {
@@ -222,13 +213,11 @@ void PackKernelPortable(int begin, int end, const BlockSums& sums, double active
     }
 }
 
-#if VXR_VOLR_TABLE_AVX2
+#if VXR_VOLR_INTRINSICS
 // PackKernelPortable with AVX2 intrinsics, four entries at a time. The clamp
 // chain is two instructions here: maxpd(a, b) is exactly a > b ? a : b and
 // minpd(a, b) exactly a < b ? a : b, NaN and zeros included, which GCC does
 // not see through in the portable loop.
-#define VXR_VOLR_AVX2 __attribute__((target("avx2")))
-
 // trunc(clamp(value, 0, 255.5)) as TruncToByte computes it.
 VXR_VOLR_AVX2 inline __m256d TruncToByteAvx2(__m256d value) {
     const __m256d c = _mm256_min_pd(_mm256_max_pd(value, _mm256_setzero_pd()), _mm256_set1_pd(255.5));
@@ -281,9 +270,8 @@ VXR_VOLR_AVX2 void PackKernelAvx2(int count, const BlockSums& sums, double activ
 
 void PackKernel(int count, const BlockSums& sums, double activeScale, float transparentBound,
                 double maxOpacityMember, double opacityFactor, std::uint32_t* out) {
-#if VXR_VOLR_TABLE_AVX2
-    static const bool avx2 = __builtin_cpu_supports("avx2") != 0;
-    if (avx2) {
+#if VXR_VOLR_INTRINSICS
+    if (vxr_volr_batch::HasAvx2()) {
         PackKernelAvx2(count, sums, activeScale, transparentBound, maxOpacityMember,
                        opacityFactor, out);
         return;
