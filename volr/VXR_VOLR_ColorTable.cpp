@@ -218,18 +218,21 @@ void PackKernelPortable(int begin, int end, const BlockSums& sums, double active
 // chain is two instructions here: maxpd(a, b) is exactly a > b ? a : b and
 // minpd(a, b) exactly a < b ? a : b, NaN and zeros included, which GCC does
 // not see through in the portable loop.
-// trunc(clamp(value, 0, 255.5)) as TruncToByte computes it.
-VXR_VOLR_AVX2 inline __m256d TruncToByteAvx2(__m256d value) {
-    const __m256d c = _mm256_min_pd(_mm256_max_pd(value, _mm256_setzero_pd()), _mm256_set1_pd(255.5));
-    return _mm256_round_pd(c, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+// TruncToByte as an int: trunc(clamp(value, 0, 255.5)).
+VXR_VOLR_AVX2 inline __m128i TruncToByteAvx2(__m256d value) {
+    const __m256d c =
+        _mm256_min_pd(_mm256_max_pd(value, _mm256_setzero_pd()), _mm256_set1_pd(255.5));
+    return _mm256_cvttpd_epi32(c);
 }
 
 // TruncToByte(scale * (double)values[0..3] + 0.5).
-VXR_VOLR_AVX2 inline __m256d ColorByteAvx2(__m256d scale, const float* values) {
+VXR_VOLR_AVX2 inline __m128i ColorByteAvx2(__m256d scale, const float* values) {
     const __m256d v = _mm256_cvtps_pd(_mm_loadu_ps(values));
     return TruncToByteAvx2(_mm256_add_pd(_mm256_mul_pd(scale, v), _mm256_set1_pd(0.5)));
 }
 
+// The fields are put together as ints here: each is a whole number in
+// 0..255, so shifting and or-ing gives what PackFields gives.
 VXR_VOLR_AVX2 void PackKernelAvx2(int count, const BlockSums& sums, double activeScale,
                                   float transparentBound, double maxOpacityMember,
                                   double opacityFactor, std::uint32_t* out) {
@@ -240,28 +243,22 @@ VXR_VOLR_AVX2 void PackKernelAvx2(int count, const BlockSums& sums, double activ
     const __m256d member = _mm256_set1_pd(maxOpacityMember);
     const __m256d factor = _mm256_set1_pd(opacityFactor);
     const __m256d k255 = _mm256_set1_pd(255.0);
-    const __m256d k256 = _mm256_set1_pd(256.0);
-    const __m256d shift = _mm256_set1_pd(2147483648.0);
-    const __m128i flip = _mm_set1_epi32(INT_MIN);
     int j = 0;
     for (; j + 4 <= count; j += 4) {
         const __m256d sum = _mm256_cvtps_pd(_mm_loadu_ps(sums.opacity + j));
         // sum < bound in double is the float comparison (NaN: false).
         const __m256d scale = _mm256_blendv_pd(_mm256_div_pd(one, sum), active,
                                                _mm256_cmp_pd(sum, bound, _CMP_LT_OQ));
-        const __m256d r = ColorByteAvx2(scale, sums.red + j);
-        const __m256d g = ColorByteAvx2(scale, sums.green + j);
-        const __m256d b = ColorByteAvx2(scale, sums.blue + j);
+        const __m128i r = ColorByteAvx2(scale, sums.red + j);
+        const __m128i g = ColorByteAvx2(scale, sums.green + j);
+        const __m128i b = ColorByteAvx2(scale, sums.blue + j);
         const __m256d maxOpacity = _mm256_cvtps_pd(_mm_loadu_ps(sums.maxOpacity + j));
-        const __m256d a = TruncToByteAvx2(_mm256_add_pd(
+        const __m128i a = TruncToByteAvx2(_mm256_add_pd(
             _mm256_mul_pd(_mm256_mul_pd(_mm256_mul_pd(maxOpacity, member), factor), k255), half));
-        // PackFields, four at a time.
-        __m256d entry = _mm256_add_pd(_mm256_mul_pd(r, k256), g);
-        entry = _mm256_add_pd(_mm256_mul_pd(entry, k256), b);
-        entry = _mm256_add_pd(_mm256_mul_pd(entry, k256), a);
-        const __m128i packed =
-            _mm_xor_si128(_mm256_cvttpd_epi32(_mm256_sub_pd(entry, shift)), flip);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), packed);
+        const __m128i entry =
+            _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 24), _mm_slli_epi32(g, 16)),
+                         _mm_or_si128(_mm_slli_epi32(b, 8), a));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + j), entry);
     }
     PackKernelPortable(j, count, sums, activeScale, transparentBound, maxOpacityMember,
                        opacityFactor, out);
