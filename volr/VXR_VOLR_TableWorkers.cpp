@@ -1,6 +1,7 @@
 // The helper threads of the colour table (see VXR_VOLR_TableWorkers.h).
 #include "VXR_VOLR_TableWorkers.h"
 
+#include <new>
 #include <system_error>
 
 namespace vxr_volr_table {
@@ -54,36 +55,21 @@ bool TableWorkers::Run(int threads, Job job, void* context) {
     if (static_cast<int>(m_Helpers.size()) < threads - 1 && !start(threads - 1)) {
         return false;
     }
-    const int helpers = static_cast<int>(m_Helpers.size()) < threads - 1
-                            ? static_cast<int>(m_Helpers.size())
-                            : threads - 1;
+    const int started = static_cast<int>(m_Helpers.size());
     m_Job = job;
     m_Context = context;
-    m_Active = helpers;
-    m_Error = nullptr;
+    m_Active = started < threads - 1 ? started : threads - 1;
     // Every helper answers every job, those beyond the job's count without
     // working: none of them can still be reading this job's fields when the
     // next one is set up.
-    m_Pending.store(static_cast<int>(m_Helpers.size()), std::memory_order_relaxed);
+    m_Pending.store(started, std::memory_order_relaxed);
     m_Generation.fetch_add(1, std::memory_order_release);
     m_Generation.notify_all();
 
-    std::exception_ptr own;
-    try {
-        job(context, 0);
-    } catch (...) {
-        own = std::current_exception();
-    }
+    job(context, 0);
     for (int pending = m_Pending.load(std::memory_order_acquire); pending != 0;
          pending = m_Pending.load(std::memory_order_acquire)) {
         m_Pending.wait(pending, std::memory_order_acquire);
-    }
-    if (own == nullptr) {
-        own = m_Error;
-    }
-    m_Error = nullptr;
-    if (own != nullptr) {
-        std::rethrow_exception(own);
     }
     return true;
 }
@@ -96,14 +82,7 @@ void TableWorkers::helper(int index, unsigned seen) {
             return;
         }
         if (index <= m_Active) {
-            try {
-                m_Job(m_Context, index);
-            } catch (...) {
-                const std::lock_guard<std::mutex> lock(m_ErrorLock);
-                if (m_Error == nullptr) {
-                    m_Error = std::current_exception();
-                }
-            }
+            m_Job(m_Context, index);
         }
         if (m_Pending.fetch_sub(1, std::memory_order_acq_rel) == 1) {
             m_Pending.notify_all();

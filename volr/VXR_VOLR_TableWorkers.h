@@ -15,7 +15,6 @@
 // not overlap.
 
 #include <atomic>
-#include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -35,13 +34,12 @@ class TableWorkers {
     static int MaxThreads();
 
     // Calls job(context, index) once for every index in 0..threads-1, index
-    // 0 on the calling thread and the others on helpers, and returns when
-    // all have returned. Answers false, having called nothing, when the
-    // helpers are busy with another table or cannot be started; the caller
-    // then does the work alone. An exception that a call on a helper raises
-    // is raised here once all calls have returned (the first one, if
-    // several raise).
-    using Job = void (*)(void* context, int index);
+    // 0 on the calling thread and the others on helpers (fewer when fewer
+    // could be started), and returns when all have returned. Answers false,
+    // having called nothing, when the helpers are busy with another table or
+    // none can be started; the caller then does the work alone. A job must
+    // not raise.
+    using Job = void (*)(void* context, int index) noexcept;
     bool Run(int threads, Job job, void* context);
 
     TableWorkers(const TableWorkers&) = delete;
@@ -61,8 +59,6 @@ class TableWorkers {
     Job m_Job = nullptr;
     void* m_Context = nullptr;
     int m_Active = 0;  // helpers taking part in the current job
-    std::exception_ptr m_Error;
-    std::mutex m_ErrorLock;
 };
 
 }  // namespace vxr_volr_table
