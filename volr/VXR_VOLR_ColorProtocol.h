@@ -293,13 +293,24 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     //    smallest float rounds to -0). Colours of the classes before that
     //    first class are discarded by the rule itself. Neither is computed.
     //    Where a class's graph is constant on a run of entries, its windowed
-    //    positions are not computed either: the run's ends are found by
-    //    bisection, the windowed position never decreasing while the position
+    //    positions are not computed either: the run's ends are found by a
+    //    search, the windowed position never decreasing while the position
     //    grows (a window scale above 0, ascending positions). Entries that no
     //    class makes non-transparent take every class's colour, unweighted.
+    //  - Colours not stored. A class's colour is added to the sums with the
+    //    weight the rule gives it (1, its opacity or 0, each a float value)
+    //    as soon as it is computed; a truncated colour is kept as the double
+    //    that the int would convert to, except that -0 may stand for 0,
+    //    which changes no sum that is not -0.
     //  - Loop kernels built for the baseline instruction set and for AVX2,
-    //    picked when the library loads: the same IEEE operations in the same
-    //    order, no contraction.
+    //    picked when the library loads, and the hottest ones also written
+    //    with AVX2 intrinsics, picked at run time: the same IEEE operations
+    //    in the same order, no contraction. The intrinsics clamp with
+    //    maxpd/minpd (maxps/minps), which are exactly the selects a > b ? a :
+    //    b and a < b ? a : b, NaN and -0 included.
+    //  - Blocks of 256 entries are independent, so they may be computed on
+    //    helper threads (SetTableThreads): each block is computed by the same
+    //    code whichever thread takes it.
     // Where an assumption does not hold (a class of a derived type, a ramp or
     // graph that does not split into pieces, a collapsed or non-finite
     // window, positions that do not ascend, an opacity sum that becomes NaN

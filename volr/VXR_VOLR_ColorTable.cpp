@@ -106,24 +106,34 @@ struct BlockSums {
     int allTransparent[kBlock];
 
     // Every float sum +0, with one sweep of stores over the five arrays.
-    void ClearFloats() {
-#if VXR_VOLR_INTRINSICS
-        // Plain vector stores: a string store of this size is slow on some
-        // processors, and the compiler makes one of a memset or of a loop of
-        // stores it knows to be zeros, so it is not told.
-        __m128 zero = _mm_setzero_ps();
-        asm("" : "+x"(zero));
-        for (float* p = opacity; p < opacity + 5 * kBlock; p += 4) {
-            _mm_storeu_ps(p, zero);
-        }
-#else
-        std::memset(this, 0, offsetof(BlockSums, allTransparent));
-#endif
-    }
+    void ClearFloats();
 };
 static_assert(std::is_standard_layout_v<BlockSums> &&
                   offsetof(BlockSums, allTransparent) == 5 * kBlock * sizeof(float),
               "the float sums lie side by side");
+
+#if VXR_VOLR_INTRINSICS
+// Plain vector stores: a string store of this size is slow on some
+// processors, and the compiler makes one of a memset or of a loop of stores
+// it knows to be zeros, so it is not told. count is a multiple of 8.
+VXR_VOLR_AVX2 void ClearAvx2(float* out, int count) {
+    __m256 zero = _mm256_setzero_ps();
+    asm("" : "+x"(zero));
+    for (int j = 0; j < count; j += 8) {
+        _mm256_storeu_ps(out + j, zero);
+    }
+}
+#endif
+
+void BlockSums::ClearFloats() {
+#if VXR_VOLR_INTRINSICS
+    if (vxr_volr_batch::HasAvx2()) {
+        ClearAvx2(opacity, 5 * kBlock);
+        return;
+    }
+#endif
+    std::memset(static_cast<void*>(this), 0, offsetof(BlockSums, allTransparent));
+}
 
 // Adds one class's colours and opacities. Classes before the first one that is
 // not transparent add their colours unweighted; the first opaque one discards
@@ -307,14 +317,21 @@ void PackKernel(int count, const BlockSums& sums, double activeScale, float tran
 //
 // So a block is done in two passes. The first gathers every class's opacity
 // into the sums, the maximum and the index of the first class that is not
-// transparent; where a class's graph is constant (zero, mostly) its opacity
-// needs no windowed position at all, and the ends of such runs are found by
-// bisection, the windowed position never decreasing along ascending positions
-// (see VXR_VOLR_ColorClass::Evaluator::RunWise). The second computes each
-// class's colour only over the span of entries where it can count, and adds it
-// with the weight the entry gives it: 1 while the entry stays transparent, the
-// opacity from its first non-transparent class on, 0 before it. A weight of 0
-// changes no sum (above), so the span may hold entries that do not count.
+// transparent, and records the class's runs of one graph piece; where the
+// piece is constant (zero, mostly) its opacity needs no windowed position at
+// all. The windowed position never decreases along ascending positions (see
+// VXR_VOLR_ColorClass::Evaluator::RunWise), so a run's end is found by a
+// search: a guess from the window's inverse, then galloping and bisection.
+// The second pass computes each class's colour only over the span of entries
+// where it can count, and adds it with the weight the entry gives it: 1 if
+// the entry stays transparent to the end, the opacity from its first
+// non-transparent class on, 0 before it. The weights of the span come first
+// (from the recorded runs), then each piece of the colour ramp adds its
+// colours with them in one loop. A weight of 0 changes no sum (above), so the
+// span may hold entries that do not count.
+//
+// The blocks of a table are independent: they may be computed in any order,
+// on any thread (see CalculateShared).
 //
 // Every value that is computed is computed by the same expressions as in the
 // class-by-class loop above; only values that cannot change an entry are left
