@@ -51,10 +51,10 @@ bool Identical(VXR_VOLR_ColorProtocol& protocol) {
 std::string ThreadsLabel();
 
 void Label(benchmark::State& state) {
-    state.SetLabel(
-        std::to_string(state.range(0)) + (state.range(0) == 16 ? " signed" : " unsigned") + ", " +
-        std::to_string(state.range(1)) + " classes" + (state.range(2) != 0 ? ", windowed" : "") +
-        ThreadsLabel());
+    state.SetLabel(std::to_string(state.range(0)) +
+                   (state.range(0) == 16 ? " signed" : " unsigned") + ", " +
+                   std::to_string(state.range(1)) + " classes" +
+                   (state.range(2) != 0 ? ", windowed" : "") + ThreadsLabel());
 }
 
 // The table threads for one benchmark, back to 1 (the default) after it.
@@ -208,10 +208,10 @@ void BM_Drag(benchmark::State& state) {
         state.SkipWithError("the dragged table differs from the literal evaluation");
         return;
     }
-    state.SetLabel(
-        std::to_string(state.range(0)) + (state.range(0) == 16 ? " signed, " : " unsigned, ") +
-        std::to_string(state.range(1)) + " classes, " + (center ? "AddCenter" : "AddWidth") +
-        ThreadsLabel());
+    state.SetLabel(std::to_string(state.range(0)) +
+                   (state.range(0) == 16 ? " signed, " : " unsigned, ") +
+                   std::to_string(state.range(1)) + " classes, " +
+                   (center ? "AddCenter" : "AddWidth") + ThreadsLabel());
 }
 
 // Bits x classes, windowed, with the time per class and entry as counters in

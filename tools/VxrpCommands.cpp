@@ -5,6 +5,7 @@ void VxrpAddDefaultCommand(VxrpProgram& program);
 void VxrpAddTableCommand(VxrpProgram& program);
 void VxrpAddPlotCommand(VxrpProgram& program);
 void VxrpAddWindowCommand(VxrpProgram& program);
+void VxrpAddDragCommand(VxrpProgram& program);
 void VxrpAddAverageCommand(VxrpProgram& program);
 void VxrpAddPresetsCommand(VxrpProgram& program);
 void VxrpAddConvertCommand(VxrpProgram& program);
@@ -17,6 +18,7 @@ void VxrpAddCommands(VxrpProgram& program) {
     VxrpAddTableCommand(program);
     VxrpAddPlotCommand(program);
     VxrpAddWindowCommand(program);
+    VxrpAddDragCommand(program);
     VxrpAddAverageCommand(program);
     VxrpAddPresetsCommand(program);
     VxrpAddConvertCommand(program);

@@ -243,7 +243,9 @@ class VXR_VOLR_ColorClass::Evaluator {
     float At(float position) const { return vxr_volr_batch::ClampToUnit(window(position)); }
     // A position whose windowed position is about a, before the clamp: a
     // guess for searches, with no promise about its last bits.
-    double WindowPreimage(double a) const { return (a - m_dPivot) * m_dScale + m_dCenter + m_dPivot; }
+    double WindowPreimage(double a) const {
+        return (a - m_dPivot) * m_dScale + m_dCenter + m_dPivot;
+    }
     // at[j] = At(positions[j]) for j in [begin, end).
     void AtRun(const float* positions, int begin, int end, float* at) const;
 

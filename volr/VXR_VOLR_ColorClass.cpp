@@ -185,15 +185,15 @@ VXR_VOLR_AVX2 void BlendAddAvx2(const float* at, int count, double left, double 
         const __m256d toRight = _mm256_sub_pd(r, a);
         const __m256d w = _mm256_cvtps_pd(_mm_loadu_ps(weight + k));
         const auto add = [&](__m256d rightComp, __m256d leftComp, float* sum)
-                             __attribute__((always_inline, target("avx2"))) {
-            const __m256d blend = _mm256_add_pd(
-                _mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(rightComp, toLeft),
-                                            _mm256_mul_pd(toRight, leftComp)),
-                              factor),
-                rounding);
+            __attribute__((always_inline, target("avx2"))) {
+            const __m256d blend =
+                _mm256_add_pd(_mm256_mul_pd(_mm256_add_pd(_mm256_mul_pd(rightComp, toLeft),
+                                                          _mm256_mul_pd(toRight, leftComp)),
+                                            factor),
+                              rounding);
             const __m256d channel = _mm256_round_pd(blend, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
-            const __m256d total = _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(sum + k)),
-                                                _mm256_mul_pd(w, channel));
+            const __m256d total =
+                _mm256_add_pd(_mm256_cvtps_pd(_mm_loadu_ps(sum + k)), _mm256_mul_pd(w, channel));
             _mm_storeu_ps(sum + k, _mm256_cvtpd_ps(total));
         };
         add(rr, lr, sumRed);

@@ -2,8 +2,8 @@
 // the renderer indexes, its average colour and its print-out.
 #include <atomic>
 #include <climits>
-#include <cstddef>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -292,8 +292,8 @@ void PackKernel(int count, const BlockSums& sums, double activeScale, float tran
                 double maxOpacityMember, double opacityFactor, std::uint32_t* out) {
 #if VXR_VOLR_INTRINSICS
     if (vxr_volr_batch::HasAvx2()) {
-        PackKernelAvx2(count, sums, activeScale, transparentBound, maxOpacityMember,
-                       opacityFactor, out);
+        PackKernelAvx2(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
+                       out);
         return;
     }
 #endif
@@ -392,8 +392,8 @@ VXR_VOLR_BATCH_KERNEL void WeightKernel(int count, int cls, const int* first, co
     }
 }
 
-VXR_VOLR_BATCH_KERNEL void WeightConstantKernel(int count, int cls, const int* first,
-                                                float opacity, float* weight) {
+VXR_VOLR_BATCH_KERNEL void WeightConstantKernel(int count, int cls, const int* first, float opacity,
+                                                float* weight) {
     for (int j = 0; j < count; ++j) {
         weight[j] = Weight(cls, first[j], opacity);
     }
@@ -470,8 +470,8 @@ int RunEndByWindow(const ClassEvaluator& evaluator, const float* position, int j
     if (static_cast<double>(evaluator.At(position[last])) < end) {
         return count;
     }
-    const double guess = LinearGuess(j, last, position[j], position[last],
-                                     evaluator.WindowPreimage(end));
+    const double guess =
+        LinearGuess(j, last, position[j], position[last], evaluator.WindowPreimage(end));
     return FirstNotBelow(j + 1, last, guess, [&](int k) {
         return static_cast<double>(evaluator.At(position[k])) < end;
     });
@@ -601,9 +601,9 @@ bool RunWiseBlock(const std::vector<ClassEvaluator>& evaluators, const float* po
             OpacityRun run{j, end, false, 0.0f};
             if (evaluator.OpacityConstant(piece, run.value)) {
                 if (!(run.value == 0.0f)) {  // NaN counts
-                    nanSum |= OpacityStepConstantKernel(end - j, cls, run.value, transparentBound,
-                                                        sums.opacity + j, sums.maxOpacity + j,
-                                                        first + j);
+                    nanSum |=
+                        OpacityStepConstantKernel(end - j, cls, run.value, transparentBound,
+                                                  sums.opacity + j, sums.maxOpacity + j, first + j);
                     scratch.Counting(c).Add(j, end);
                 }
             } else {
@@ -719,15 +719,14 @@ struct TableJob {
         bool firstClass = true;
         bool anyTransparent = true;
         for (const VXR_VOLR_ColorClass::Evaluator& evaluator : *evaluators) {
-            evaluator.Evaluate(work.position, count, work.red, work.green, work.blue,
-                               work.opacity);
+            evaluator.Evaluate(work.position, count, work.red, work.green, work.blue, work.opacity);
             if (firstClass) {
                 anyTransparent = CombineFirstKernel(count, work.red, work.green, work.blue,
                                                     work.opacity, transparentBound, sums) != 0;
                 firstClass = false;
             } else if (anyTransparent) {
-                anyTransparent = CombineKernel(count, work.red, work.green, work.blue,
-                                               work.opacity, transparentBound, sums) != 0;
+                anyTransparent = CombineKernel(count, work.red, work.green, work.blue, work.opacity,
+                                               transparentBound, sums) != 0;
             } else {
                 CombineOpaqueKernel(count, work.red, work.green, work.blue, work.opacity, sums);
             }

@@ -32,7 +32,7 @@ inline const std::uint32_t* Block(VXR_VOLR_ColorProtocol& protocol) {
 
 // Every entry of the protocol's table against the literal evaluation.
 inline testing::AssertionResult MatchesLiteralTable(VXR_VOLR_ColorProtocol& protocol,
-                                             const std::string& what = "") {
+                                                    const std::string& what = "") {
     const std::uint32_t* block = Block(protocol);
     const std::vector<std::uint32_t> expected = LiteralColorTable(protocol);
     if (block == nullptr || expected.empty()) {

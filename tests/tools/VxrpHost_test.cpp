@@ -220,6 +220,20 @@ TEST_F(VxrpHost, WindowMovesEveryClassAndSavesAProtocolFile) {
     EXPECT_EQ(table[-1000 + 1024].second & 0xffu, 204u);
 }
 
+TEST_F(VxrpHost, DragTimesEveryStepOnAsManyThreadsAsAskedAndRefusesNoSteps) {
+    const RunResult result =
+        Run({"drag", Protocol(), "--steps", "4", "--step", "-0.01", "--center", "--threads", "1"});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n')),
+              "4 steps of AddCenter(-0.01) on \"Two test classes\", 12-bit data (4096 entries), 2 "
+              "classes, 1 table thread");
+    EXPECT_NE(result.out.find("\nper step (window, copy, new table): median "), std::string::npos);
+    const RunResult shared = Run({"drag", "--bits", "14", "--steps", "3", "--threads", "2"});
+    ASSERT_EQ(shared.exitCode, 0) << shared.err;
+    EXPECT_NE(shared.out.find("14-bit data (16384 entries)"), std::string::npos) << shared.out;
+    EXPECT_NE(Run({"drag", Protocol(), "--steps", "0"}).exitCode, 0);
+}
+
 TEST_F(VxrpHost, PresetsAreListedAndEveryCtPresetLeavesAirTransparent) {
     const RunResult list = Run({"presets"});
     ASSERT_EQ(list.exitCode, 0);

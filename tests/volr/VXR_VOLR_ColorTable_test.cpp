@@ -25,9 +25,9 @@ using vxrp_test::Block;
 using vxrp_test::EdgeGenerator;
 using vxrp_test::Generator;
 using vxrp_test::LiteralColorTable;
-using vxrp_test::MatchesLiteralTable;
 using vxrp_test::MakeClass;
 using vxrp_test::MakeFlatClass;
+using vxrp_test::MatchesLiteralTable;
 
 namespace {
 
@@ -42,7 +42,6 @@ class TestProtocol : public VXR_VOLR_ColorProtocol {
 constexpr std::uint32_t Entry(unsigned r, unsigned g, unsigned b, unsigned a) {
     return r << 24 | g << 16 | b << 8 | a;
 }
-
 
 // Exactly one record logged since the last take, from the protocol's file at
 // the failure level, in the library's module.
@@ -275,7 +274,6 @@ TEST(VXR_VOLR_ColorTable, EightWindowedClassesOnSixteenBitSignedDataEqualTheLite
     protocol.AddWidth(-0.5f);
     EXPECT_TRUE(MatchesLiteralTable(protocol, "dragged"));
 }
-
 
 TEST(VXR_VOLR_ColorTable, ShortcutEdgesEqualTheLiteralEvaluation) {
     EdgeGenerator generate(90210u);
