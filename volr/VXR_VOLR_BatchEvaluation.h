@@ -260,6 +260,8 @@ class VXR_VOLR_ColorClass::Evaluator {
     void OpacityRun(int piece, const float* at, int count, float* opacity) const;
     int ColorPiece(float a) const;
     double ColorPieceEnd(int piece) const;
+    // True when the piece answers one colour everywhere.
+    bool ColorConstant(int piece) const;
     // red/green/blue[j] for at[j] in [0, count), every at[j] in the piece.
     void ColorRun(int piece, const float* at, int count, int* red, int* green, int* blue) const;
     // The colour of every at[j] in the piece, weighted and added to float sums:

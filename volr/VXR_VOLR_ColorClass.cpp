@@ -581,6 +581,10 @@ int VXR_VOLR_ColorClass::Evaluator::ColorPiece(float a) const {
     return PieceOf(m_Pieces, a);
 }
 
+bool VXR_VOLR_ColorClass::Evaluator::ColorConstant(int piece) const {
+    return !m_Pieces[static_cast<std::size_t>(piece)].blend;
+}
+
 double VXR_VOLR_ColorClass::Evaluator::ColorPieceEnd(int piece) const {
     return m_Pieces[static_cast<std::size_t>(piece)].hi;
 }

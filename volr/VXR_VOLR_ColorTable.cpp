@@ -1,5 +1,6 @@
 // The colour table of VXR_VOLR_ColorProtocol: the engine that fills the block
 // the renderer indexes, its average colour and its print-out.
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <cmath>
@@ -73,6 +74,13 @@ inline std::uint32_t PackFields(double red, double green, double blue, double al
     return static_cast<std::uint32_t>(static_cast<int>(entry - 2147483648.0)) + 0x80000000u;
 }
 
+// The position of one raw value, as the kernel below computes it.
+inline float PositionOf(int raw, double slope, double intercept, double start, double range) {
+    const double scaled = static_cast<double>(raw) * slope + intercept;
+    const double v = static_cast<double>(vxr_volr_batch::TruncToIntSelect(scaled)) - start;
+    return static_cast<float>(v / range);
+}
+
 // position[j] of raw value firstRaw + j: w = (float)(v / range), with v =
 // trunc(raw * slope + intercept) - start, all in double. |raw| <= 2^24 fits an
 // int and is exact in double; v is exact in double (|v| < 2^33).
@@ -90,9 +98,7 @@ VXR_VOLR_BATCH_KERNEL void PositionKernel(int firstRaw, int count, double slope,
         return;
     }
     for (int j = 0; j < count; ++j) {
-        const double scaled = static_cast<double>(firstRaw + j) * slope + intercept;
-        const double v = static_cast<double>(vxr_volr_batch::TruncToIntSelect(scaled)) - start;
-        position[j] = static_cast<float>(v / range);
+        position[j] = PositionOf(firstRaw + j, slope, intercept, start, range);
     }
 }
 
@@ -671,6 +677,34 @@ bool RunWiseBlock(const std::vector<ClassEvaluator>& evaluators, const float* po
     return true;
 }
 
+// True when every entry whose position lies in [first, last] is the same:
+// for every class, the windowed positions of first and last (and so, the
+// window never decreasing, of every position between) fall in one piece of
+// the graph and one piece of the ramp, both constant. An entry is made of
+// nothing but the classes' opacities and colours there.
+bool ConstantBlock(const std::vector<VXR_VOLR_ColorClass::Evaluator>& evaluators, float first,
+                   float last) {
+    for (const VXR_VOLR_ColorClass::Evaluator& evaluator : evaluators) {
+        const float from = evaluator.At(first);
+        const float to = evaluator.At(last);
+        if (from != from || to != to) {
+            return false;
+        }
+        const int opacity = evaluator.OpacityPiece(from);
+        float value = 0.0f;
+        if (!(static_cast<double>(to) < evaluator.OpacityPieceEnd(opacity)) ||
+            !evaluator.OpacityConstant(opacity, value)) {
+            return false;
+        }
+        const int color = evaluator.ColorPiece(from);
+        if (!(static_cast<double>(to) < evaluator.ColorPieceEnd(color)) ||
+            !evaluator.ColorConstant(color)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // What one thread needs to compute blocks of a table.
 struct BlockWork {
     float position[kBlock];
@@ -693,7 +727,8 @@ struct TableJob {
     bool positionsInIntRange = false;
     float transparentBound = 0.0f;
     double activeScale = 0.0, maxOpacityMember = 0.0, opacityFactor = 0.0;
-    bool runWise = false;  // every class allows the run-by-run passes
+    bool runWise = false;          // every class allows the run-by-run passes
+    bool positionsAscend = false;  // known without looking (see CalculateColorTable)
     std::atomic<std::size_t> next{0};
 
     void Work(BlockWork& work) {
@@ -706,14 +741,31 @@ struct TableJob {
     void Block(BlockWork& work, std::size_t base) const {
         const int count =
             static_cast<int>(entries - base < std::size_t{kBlock} ? entries - base : kBlock);
-        PositionKernel(static_cast<int>(static_cast<long long>(base) - half), count, slope,
-                       intercept, start, range, positionsInIntRange, work.position);
+        const int firstRaw = static_cast<int>(static_cast<long long>(base) - half);
+        if (runWise && positionsAscend && count > 1) {
+            const float first = PositionOf(firstRaw, slope, intercept, start, range);
+            const float last = PositionOf(firstRaw + count - 1, slope, intercept, start, range);
+            if (ConstantBlock(*evaluators, first, last)) {
+                // Every entry of the block is the entry of its first position.
+                work.position[0] = first;
+                Entries(work, 1, table + base);
+                std::fill(table + base + 1, table + base + count, table[base]);
+                return;
+            }
+        }
+        PositionKernel(firstRaw, count, slope, intercept, start, range, positionsInIntRange,
+                       work.position);
+        Entries(work, count, table + base);
+    }
+
+    // The entries of work.position[0..count) into out.
+    void Entries(BlockWork& work, int count, std::uint32_t* out) const {
         BlockSums& sums = work.sums;
-        if (runWise && vxr_volr_batch::AscendingKernel(work.position, count) &&
+        if (runWise && (positionsAscend || vxr_volr_batch::AscendingKernel(work.position, count)) &&
             RunWiseBlock(*evaluators, work.position, count, transparentBound, *work.scratch, sums,
                          work.first)) {
             PackKernel(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
-                       table + base);
+                       out);
             return;
         }
         bool firstClass = true;
@@ -732,7 +784,7 @@ struct TableJob {
             }
         }
         PackKernel(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
-                   table + base);
+                   out);
     }
 };
 
@@ -958,6 +1010,12 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
     job.activeScale = activeScale;
     job.maxOpacityMember = maxOpacityMember;
     job.opacityFactor = opacityFactor;
+    // Positions never decrease along the table when the slope is finite and
+    // not negative and the range is above 0: every step of their expression
+    // (the product with such a slope, the sum, the truncation, the
+    // difference, the quotient by such a range, the rounding) keeps the
+    // order. The blocks then need no check.
+    job.positionsAscend = std::isfinite(slope) && slope >= 0.0 && range > 0.0f;
     // Run by run when every class allows it (see RunWiseBlock).
     job.runWise = true;
     for (const VXR_VOLR_ColorClass::Evaluator& evaluator : evaluators) {

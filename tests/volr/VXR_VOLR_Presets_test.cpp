@@ -15,6 +15,7 @@
 
 #include "CFG/CFG_TreeFile.h"
 #include "VXR_VOLR_ColorProtocol.h"
+#include "support/ColorTableGenerators.h"
 #include "support/ProtocolCompare.h"
 
 namespace {
@@ -162,3 +163,22 @@ TEST(VXR_VOLR_Presets, ProtocolsSurviveSaveAndLoadFieldForFieldAndEntryForEntry)
 }
 
 }  // namespace
+
+// Real protocols, whose tables are mostly runs of equal entries (air, and
+// values beyond the classes), on 12-bit data and on 16-bit signed data, before
+// and after a drag step: every entry as the literal rule gives it.
+TEST(VXR_VOLR_Presets, EveryPresetTableEqualsTheLiteralEvaluationBeforeAndAfterADrag) {
+    for (const fs::path& file : PresetFiles()) {
+        const std::string preset = file.stem().string();
+        for (const int bits : {12, 16}) {
+            auto protocol = LoadOnCt(preset);
+            protocol->SetSigned(bits == 16);
+            protocol->SetBPP(bits);
+            const std::string what = preset + " on " + std::to_string(bits) + " bits";
+            EXPECT_TRUE(vxrp_test::MatchesLiteralTable(*protocol, what));
+            protocol->AddWidth(0.05f);
+            protocol->AddCenter(-0.02f);
+            EXPECT_TRUE(vxrp_test::MatchesLiteralTable(*protocol, what + ", dragged"));
+        }
+    }
+}
