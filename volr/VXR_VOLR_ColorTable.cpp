@@ -405,6 +405,16 @@ VXR_VOLR_BATCH_KERNEL void WeightConstantKernel(int count, int cls, const int* f
     }
 }
 
+// The largest first class of count entries (kNoClass when one never met a
+// non-transparent class).
+VXR_VOLR_BATCH_KERNEL int LastFirstKernel(int count, const int* first) {
+    int last = INT_MIN;
+    for (int j = 0; j < count; ++j) {
+        last = first[j] > last ? first[j] : last;
+    }
+    return last;
+}
+
 // How many entries of the block never met a non-transparent class.
 VXR_VOLR_BATCH_KERNEL int OpenCountKernel(int count, const int* first) {
     int open = 0;
@@ -649,14 +659,25 @@ bool RunWiseBlock(const std::vector<ClassEvaluator>& evaluators, const float* po
         }
         const int cls = static_cast<int>(c);
         const OpacityRun* runs = scratch.Runs(c);
-        const float* opacity = scratch.Opacity(c);
+        float* opacity = scratch.Opacity(c);
+        // Where every entry of the span has met a non-transparent class at or
+        // before this one, each weight is the opacity itself: the constant
+        // runs' opacities are written beside the line's, and those are the
+        // weights.
+        const bool opacityWeights =
+            LastFirstKernel(span.end - span.begin, first + span.begin) <= cls;
+        const float* weights = opacityWeights ? opacity : weight;
         for (int r = 0; r < scratch.RunCount(c); ++r) {
             const int b = runs[r].begin > span.begin ? runs[r].begin : span.begin;
             const int e = runs[r].end < span.end ? runs[r].end : span.end;
             if (b >= e) {
                 continue;
             }
-            if (runs[r].linear) {
+            if (opacityWeights) {
+                if (!runs[r].linear) {
+                    vxr_volr_batch::FillKernel(e - b, runs[r].value, opacity + b);
+                }
+            } else if (runs[r].linear) {
                 WeightKernel(e - b, cls, first + b, opacity + b, weight + b);
             } else {
                 WeightConstantKernel(e - b, cls, first + b, runs[r].value, weight + b);
@@ -669,7 +690,7 @@ bool RunWiseBlock(const std::vector<ClassEvaluator>& evaluators, const float* po
         while (j < span.end) {
             const int piece = evaluator.ColorPiece(at[j]);
             const int end = RunEndByPosition(at, j, span.end, evaluator.ColorPieceEnd(piece));
-            evaluator.AddWeightedColorRun(piece, at + j, end - j, weight + j, sums.red + j,
+            evaluator.AddWeightedColorRun(piece, at + j, end - j, weights + j, sums.red + j,
                                           sums.green + j, sums.blue + j);
             j = end;
         }
