@@ -301,7 +301,17 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     //    weight the rule gives it (1, its opacity or 0, each a float value)
     //    as soon as it is computed; a truncated colour is kept as the double
     //    that the int would convert to, except that -0 may stand for 0,
-    //    which changes no sum that is not -0.
+    //    which changes no sum that is not -0. Where every entry of a class's
+    //    span has met its first non-transparent class at or before this one,
+    //    the weights are the opacities themselves.
+    //  - Constant blocks. Where, over a block of 256 entries, every class's
+    //    windowed position stays in one constant piece of its graph and one
+    //    constant piece of its ramp (checked at the block's first and last
+    //    position: the windowed position never decreases between), every
+    //    entry is made of the same opacities and colours: the first entry is
+    //    computed and copied to the others. Positions never decrease along
+    //    the table when the slope is finite and not negative and the value
+    //    range not empty (every step of their expression keeps the order).
     //  - Loop kernels built for the baseline instruction set and for AVX2,
     //    picked when the library loads, and the hottest ones also written
     //    with AVX2 intrinsics, picked at run time: the same IEEE operations
