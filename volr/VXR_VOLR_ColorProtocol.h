@@ -344,7 +344,10 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     // unloaded. The table is the same, bit for bit, whatever the count. One
     // table at a time is shared: a table asked for on another thread
     // meanwhile is calculated on that thread alone. Counts are clamped to 1
-    // .. the number of hardware threads.
+    // .. the number of hardware threads. On a machine whose processors are
+    // busy with other work a helper may be descheduled in the middle of its
+    // part, and the table then waits for it: a median gain, but slower
+    // worst cases; keep 1 there.
     static void SetTableThreads(int threads);
     static int GetTableThreads();
     // Recalculates the table and prints one line per entry to standard output,
