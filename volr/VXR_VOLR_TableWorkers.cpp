@@ -1,6 +1,8 @@
 // The helper threads of the colour table (see VXR_VOLR_TableWorkers.h).
 #include "VXR_VOLR_TableWorkers.h"
 
+#include <pthread.h>
+
 #include <new>
 #include <system_error>
 
@@ -10,7 +12,15 @@ namespace {
 
 std::atomic<int> g_Threads{1};
 
+void ChildAfterFork() {
+    TableWorkers::Instance().AfterForkInChild();
+}
+
 }  // namespace
+
+void TableWorkers::AfterForkInChild() {
+    m_Forked = true;
+}
 
 TableWorkers& TableWorkers::Instance() {
     static TableWorkers workers;
@@ -32,6 +42,12 @@ int TableWorkers::Threads() {
 }
 
 bool TableWorkers::start(int helpers) {
+    // A child forked from this process has none of its threads: it must
+    // neither wait for the helpers nor join them.
+    static const bool watching = pthread_atfork(nullptr, nullptr, ChildAfterFork) == 0;
+    if (!watching) {
+        return false;
+    }
     try {
         m_Helpers.reserve(static_cast<std::size_t>(helpers));
         while (static_cast<int>(m_Helpers.size()) < helpers) {
@@ -49,7 +65,7 @@ bool TableWorkers::start(int helpers) {
 
 bool TableWorkers::Run(int threads, Job job, void* context) {
     std::unique_lock<std::mutex> busy(m_Busy, std::try_to_lock);
-    if (!busy.owns_lock() || threads < 2 || m_Stop) {
+    if (!busy.owns_lock() || threads < 2 || m_Stop || m_Forked) {
         return false;
     }
     if (static_cast<int>(m_Helpers.size()) < threads - 1 && !start(threads - 1)) {
@@ -91,6 +107,14 @@ void TableWorkers::helper(int index, unsigned seen) {
 }
 
 TableWorkers::~TableWorkers() {
+    if (m_Forked) {
+        // The helpers ran in the parent; here there is nothing to stop, and
+        // the lock may have been taken by a parent's thread for good.
+        for (std::thread& thread : m_Helpers) {
+            thread.detach();
+        }
+        return;
+    }
     {
         const std::lock_guard<std::mutex> busy(m_Busy);
         m_Stop = true;

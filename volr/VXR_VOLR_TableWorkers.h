@@ -42,6 +42,10 @@ namespace vxr_volr_table __attribute__((visibility("hidden"))) {
         using Job = void (*)(void* context, int index) noexcept;
         bool Run(int threads, Job job, void* context);
 
+        // Called in a child process right after a fork: the child has no
+        // helpers, and calculates every table alone.
+        void AfterForkInChild();
+
         TableWorkers(const TableWorkers&) = delete;
         TableWorkers& operator=(const TableWorkers&) = delete;
         ~TableWorkers();
@@ -56,6 +60,7 @@ namespace vxr_volr_table __attribute__((visibility("hidden"))) {
         std::atomic<unsigned> m_Generation{0};  // advanced once per job, and to stop
         std::atomic<int> m_Pending{0};          // helpers that have not answered the job
         bool m_Stop = false;
+        bool m_Forked = false;  // this is a child forked after the helpers started
         Job m_Job = nullptr;
         void* m_Context = nullptr;
         int m_Active = 0;  // helpers taking part in the current job

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <random>
@@ -286,6 +290,35 @@ TEST(VXR_VOLR_ColorTable, ShortcutEdgesEqualTheLiteralEvaluation) {
         protocol->AddCenter(-0.003f);
         ASSERT_TRUE(MatchesLiteralTable(*protocol, description + ", dragged"));
     }
+}
+
+// A child forked after helper threads started has none of them: its tables
+// must be calculated without waiting for them, and its exit must not wait to
+// join them.
+TEST(VXR_VOLR_ColorTable, AChildForkedAfterHelpersStartedCalculatesAloneAndExits) {
+    VXR_VOLR_ColorProtocol::SetTableThreads(2);
+    auto protocol = vxrp_test::MakeOverlappingProtocol(13, false, -1024, 4, 0.2f, true);
+    const std::vector<std::uint32_t> expected = LiteralColorTable(*protocol);
+    ASSERT_TRUE(MatchesLiteralTable(*protocol));  // the helpers have started, where there are two
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        protocol->InvalidateColorTable();
+        const std::uint32_t* block = Block(*protocol);
+        const bool same = block != nullptr && std::equal(expected.begin(), expected.end(), block);
+#if defined(__SANITIZE_ADDRESS__)
+        // The leak checker would count the parent's helper threads' memory,
+        // which no thread of the child owns, as leaked.
+        ::_exit(same ? 0 : 1);
+#else
+        std::exit(same ? 0 : 1);  // with the exit-time clean-up, as such a child may
+#endif
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    VXR_VOLR_ColorProtocol::SetTableThreads(1);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // A class that answers through its own virtual operations: the table must ask it.
