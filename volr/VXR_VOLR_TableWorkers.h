@@ -19,51 +19,54 @@
 #include <thread>
 #include <vector>
 
-namespace vxr_volr_table __attribute__((visibility("hidden"))) {
+// Everything here stays inside the library.
+#define VXR_VOLR_TABLE_HIDDEN __attribute__((visibility("hidden")))
 
-    class TableWorkers {
-      public:
-        // The process's helpers.
-        static TableWorkers& Instance();
+namespace vxr_volr_table VXR_VOLR_TABLE_HIDDEN {
 
-        // The number of threads a table may use, the caller's included: 1 to
-        // MaxThreads(); the default is 1.
-        static void SetThreads(int threads);
-        static int Threads();
-        // std::thread::hardware_concurrency(), at least 1.
-        static int MaxThreads();
+class TableWorkers {
+  public:
+    // The process's helpers.
+    static TableWorkers& Instance();
 
-        // Calls job(context, index) once for every index in 0..threads-1, index
-        // 0 on the calling thread and the others on helpers (fewer when fewer
-        // could be started), and returns when all have returned. Answers false,
-        // having called nothing, when the helpers are busy with another table or
-        // none can be started; the caller then does the work alone. A job must
-        // not raise.
-        using Job = void (*)(void* context, int index) noexcept;
-        bool Run(int threads, Job job, void* context);
+    // The number of threads a table may use, the caller's included: 1 to
+    // MaxThreads(); the default is 1.
+    static void SetThreads(int threads);
+    static int Threads();
+    // std::thread::hardware_concurrency(), at least 1.
+    static int MaxThreads();
 
-        // Called in a child process right after a fork: the child has no
-        // helpers, and calculates every table alone.
-        void AfterForkInChild();
+    // Calls job(context, index) once for every index in 0..threads-1, index
+    // 0 on the calling thread and the others on helpers (fewer when fewer
+    // could be started), and returns when all have returned. Answers false,
+    // having called nothing, when the helpers are busy with another table or
+    // none can be started; the caller then does the work alone. A job must
+    // not raise.
+    using Job = void (*)(void* context, int index) noexcept;
+    bool Run(int threads, Job job, void* context);
 
-        TableWorkers(const TableWorkers&) = delete;
-        TableWorkers& operator=(const TableWorkers&) = delete;
-        ~TableWorkers();
+    // Called in a child process right after a fork: the child has no
+    // helpers, and calculates every table alone.
+    void AfterForkInChild();
 
-      private:
-        TableWorkers() = default;
-        bool start(int helpers);  // under m_Busy
-        void helper(int index, unsigned seen);
+    TableWorkers(const TableWorkers&) = delete;
+    TableWorkers& operator=(const TableWorkers&) = delete;
+    ~TableWorkers();
 
-        std::mutex m_Busy;  // held by the table that uses the helpers
-        std::vector<std::thread> m_Helpers;
-        std::atomic<unsigned> m_Generation{0};  // advanced once per job, and to stop
-        std::atomic<int> m_Pending{0};          // helpers that have not answered the job
-        bool m_Stop = false;
-        bool m_Forked = false;  // this is a child forked after the helpers started
-        Job m_Job = nullptr;
-        void* m_Context = nullptr;
-        int m_Active = 0;  // helpers taking part in the current job
-    };
+  private:
+    TableWorkers() = default;
+    bool start(int helpers);  // under m_Busy
+    void helper(int index, unsigned seen);
 
-}  // namespace )
+    std::mutex m_Busy;  // held by the table that uses the helpers
+    std::vector<std::thread> m_Helpers;
+    std::atomic<unsigned> m_Generation{0};  // advanced once per job, and to stop
+    std::atomic<int> m_Pending{0};          // helpers that have not answered the job
+    bool m_Stop = false;
+    bool m_Forked = false;  // this is a child forked after the helpers started
+    Job m_Job = nullptr;
+    void* m_Context = nullptr;
+    int m_Active = 0;  // helpers taking part in the current job
+};
+
+}  // namespace vxr_volr_table
