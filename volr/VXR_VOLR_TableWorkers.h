@@ -69,4 +69,4 @@ class TableWorkers {
     int m_Active = 0;  // helpers taking part in the current job
 };
 
-}  // namespace vxr_volr_table
+}  // namespace VXR_VOLR_TABLE_HIDDEN
