@@ -72,9 +72,14 @@ inline float ClampToUnit(float w) {
 }
 
 #if VXR_VOLR_INTRINSICS
-// The processor runs AVX2 instructions (asked once).
+// The processor (and the system) run AVX2 instructions; asked once. The
+// processor is described first: a table may be asked for before the
+// run-time library's own start-up code has done so.
 inline bool HasAvx2() {
-    static const bool yes = __builtin_cpu_supports("avx2") != 0;
+    static const bool yes = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
     return yes;
 }
 #endif
