@@ -61,9 +61,10 @@
 
 namespace vxr_volr_batch VXR_VOLR_BATCH_HIDDEN {
 
-// Positions handled per pass: the scratch arrays of a pass stay in the
-// first-level cache.
-constexpr int kBlock = 256;
+// Positions handled per pass, at most: the scratch arrays of a pass stay in
+// the processor's near caches, and what a pass costs besides its entries is
+// spread over many.
+constexpr int kBlock = 512;
 
 // A position clamped to 0..1 as the class and its graph clamp it before the
 // look-up; NaN stays NaN.

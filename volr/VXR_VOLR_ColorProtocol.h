@@ -304,12 +304,13 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     //    which changes no sum that is not -0. Where every entry of a class's
     //    span has met its first non-transparent class at or before this one,
     //    the weights are the opacities themselves.
-    //  - Constant blocks. Where, over a block of 256 entries, every class's
-    //    windowed position stays in one constant piece of its graph and one
-    //    constant piece of its ramp (checked at the block's first and last
-    //    position: the windowed position never decreases between), every
-    //    entry is made of the same opacities and colours: the first entry is
-    //    computed and copied to the others. Positions never decrease along
+    //  - Constant blocks. Where, over a block of entries (512; 256 or more
+    //    in a table shared with helper threads), every class's windowed
+    //    position stays in one constant piece of its graph and one constant
+    //    piece of its ramp (checked at the block's first and last position:
+    //    the windowed position never decreases between), every entry is made
+    //    of the same opacities and colours: the first entry is computed and
+    //    copied to the others. Positions never decrease along
     //    the table when the slope is finite and not negative and the value
     //    range not empty (every step of their expression keeps the order).
     //  - Loop kernels built for the baseline instruction set and for AVX2,
@@ -318,7 +319,7 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     //    in the same order, no contraction. The intrinsics clamp with
     //    maxpd/minpd (maxps/minps), which are exactly the selects a > b ? a :
     //    b and a < b ? a : b, NaN and -0 included.
-    //  - Blocks of 256 entries are independent, so they may be computed on
+    //  - Blocks of entries are independent, so they may be computed on
     //    helper threads (SetTableThreads): each block is computed by the same
     //    code whichever thread takes it.
     // Where an assumption does not hold (a class of a derived type, a ramp or

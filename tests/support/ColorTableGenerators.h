@@ -225,7 +225,8 @@ class EdgeGenerator : public vxrp_test::TestRandom {
         return *(values.begin() + Int(0, static_cast<int>(values.size()) - 1));
     }
 
-    // Near the position of an entry where a block of 256 entries begins.
+    // Near the position of an entry where a block may begin: every 256
+    // entries (blocks are 512 entries, 256 and more in shared tables).
     float EdgePosition() {
         const int blocks = m_nEntries / 256;
         const int k = blocks > 0 ? 256 * Int(0, blocks) + Pick({-1, 0, 0, 1}) : Int(0, m_nEntries);
