@@ -268,12 +268,10 @@ class VXR_VOLR_ColorClass::Evaluator {
     double ColorPieceEnd(int piece) const;
     // True when the piece answers one colour everywhere.
     bool ColorConstant(int piece) const;
-    // red/green/blue[j] for at[j] in [0, count), every at[j] in the piece.
-    void ColorRun(int piece, const float* at, int count, int* red, int* green, int* blue) const;
-    // The colour of every at[j] in the piece, weighted and added to float sums:
-    // sumRed[j] = (float)((double)sumRed[j] + (double)weight[j] * red), and
-    // likewise green and blue, for j in [0, count); the colour is the one
-    // ColorRun answers, to the bit.
+    // The colour of every at[j] in the piece (every at[j] in it), weighted and
+    // added to float sums: sumRed[j] = (float)((double)sumRed[j] +
+    // (double)weight[j] * red), and likewise green and blue, for j in [0,
+    // count); the colour is the one Evaluate answers there, to the bit.
     void AddWeightedColorRun(int piece, const float* at, int count, const float* weight,
                              float* sumRed, float* sumGreen, float* sumBlue) const;
 

@@ -589,11 +589,6 @@ double VXR_VOLR_ColorClass::Evaluator::ColorPieceEnd(int piece) const {
     return m_Pieces[static_cast<std::size_t>(piece)].hi;
 }
 
-void VXR_VOLR_ColorClass::Evaluator::ColorRun(int piece, const float* at, int count, int* red,
-                                              int* green, int* blue) const {
-    evaluate_piece(m_Pieces[static_cast<std::size_t>(piece)], at, count, red, green, blue);
-}
-
 void VXR_VOLR_ColorClass::Evaluator::AddWeightedColorRun(int piece, const float* at, int count,
                                                          const float* weight, float* sumRed,
                                                          float* sumGreen, float* sumBlue) const {
