@@ -8,7 +8,6 @@
 #include <memory>
 #include <vector>
 
-#include "RW/RW_Errors.h"
 #include "tools/VxrpCli.h"
 #include "tools/VxrpData.h"
 #include "tools/VxrpProtocols.h"
@@ -42,17 +41,8 @@ int run(DragOptions& options) {
             step = -step;
         }
         const auto started = std::chrono::steady_clock::now();
-        try {
-            if (options.center) {
-                view.Live().AddCenter(step);
-            } else {
-                view.Live().AddWidth(step);
-            }
-        } catch (const RWBoundsErr&) {
-            throw VxrpError(kVxrpBadInput, name +
-                                               ": a class has an opacity graph without points, so "
-                                               "its window has no width to change");
-        }
+        VxrpMoveWindow(view.Live(), name, options.center ? step : 0.0f,
+                       options.center ? 0.0f : step);
         view.Refreeze();  // as the viewer re-freezes its renderer's copy
         view.Table();
         const std::chrono::duration<double, std::milli> elapsed =

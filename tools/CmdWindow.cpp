@@ -3,7 +3,6 @@
 
 #include <memory>
 
-#include "RW/RW_Errors.h"
 #include "tools/VxrpCli.h"
 #include "tools/VxrpOutput.h"
 #include "tools/VxrpProtocols.h"
@@ -19,16 +18,7 @@ struct WindowOptions {
 
 int run(WindowOptions& options) {
     const std::unique_ptr<VXR_VOLR_ColorProtocol> protocol = VxrpOpenProtocol(options.protocol);
-    // Classes that do not allow windowing or are switched off keep their
-    // window, as in the viewer.
-    protocol->AddCenter(options.center);
-    try {
-        protocol->AddWidth(options.width);
-    } catch (const RWBoundsErr&) {
-        throw VxrpError(kVxrpBadInput, options.protocol +
-                                           ": a class has an opacity graph without points, so "
-                                           "its window has no width to change");
-    }
+    VxrpMoveWindow(*protocol, options.protocol, options.center, options.width);
     protocol->ApplyWindowing();
     VxrpOutput out(options.output);
     VxrpSaveProtocol(*protocol, out);

@@ -2,6 +2,7 @@
 
 #include "CFG/CFG_TreeFile.h"
 #include "COM/COM_Error.h"
+#include "RW/RW_Errors.h"
 #include "tools/Presets.h"
 #include "tools/VxrpCli.h"
 #include "tools/VxrpOutput.h"
@@ -78,4 +79,16 @@ std::string VxrpProtocolTitle(const VXR_VOLR_ColorProtocol& protocol) {
         title = protocol.GetName().utf8();
     }
     return title.empty() ? "unnamed protocol" : title;
+}
+
+void VxrpMoveWindow(VXR_VOLR_ColorProtocol& protocol, const std::string& name, float center,
+                    float width) {
+    protocol.AddCenter(center);
+    try {
+        protocol.AddWidth(width);
+    } catch (const RWBoundsErr&) {
+        throw VxrpError(kVxrpBadInput, name +
+                                           ": a class has an opacity graph without points, so "
+                                           "its window has no width to change");
+    }
 }

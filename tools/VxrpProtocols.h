@@ -32,3 +32,11 @@ void VxrpSaveProtocol(VXR_VOLR_ColorProtocol& protocol, VxrpOutput& out);
 // The name a picture or a summary shows: the displayed name, else the
 // identifying name, else "unnamed protocol".
 std::string VxrpProtocolTitle(const VXR_VOLR_ColorProtocol& protocol);
+
+// One window step on every class, as the viewer makes it when the user drags:
+// AddCenter(center) then AddWidth(width) (a step of 0 changes nothing); classes
+// that do not allow windowing or are switched off keep their window. VxrpError
+// (kVxrpBadInput) naming the protocol when a width cannot change because a
+// class's opacity graph has no points.
+void VxrpMoveWindow(VXR_VOLR_ColorProtocol& protocol, const std::string& name, float center,
+                    float width);
