@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include <locale.h>
 
@@ -95,11 +96,38 @@ int Tmr_LogFile::StoreParams(const char* source, int line, int level, int module
         t_Pending.suppressed = true;
         return 0;
     }
-    t_Pending = PendingParams{true, false, source != nullptr ? source : "", line, level, module};
+    try {
+        t_Pending =
+            PendingParams{true, false, source != nullptr ? source : "", line, level, module};
+    } catch (const std::bad_alloc&) {
+        // No memory for the line's source: the line is turned down and counted.
+        t_Pending = PendingParams{};
+        t_Pending.suppressed = true;
+        count_dropped();
+        return 0;
+    }
     return 1;
 }
 
 void Tmr_LogFile::Log(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    try {
+        log(format, args);
+    } catch (const std::bad_alloc&) {
+        // A log line is never worth an error of its own: one that cannot be
+        // made for want of memory is dropped and counted.
+        TmrGLog.count_dropped();
+    }
+    va_end(args);
+}
+
+void Tmr_LogFile::count_dropped() {
+    std::lock_guard lock(m_Mutex);
+    ++m_nDropped;
+}
+
+void Tmr_LogFile::log(const char* format, va_list args) {
     Tmr_LogRecord record;
     if (t_Pending.set) {
         record.source = std::move(t_Pending.source);
@@ -113,12 +141,9 @@ void Tmr_LogFile::Log(const char* format, ...) {
         return;
     }
 
-    va_list args;
-    va_start(args, format);
     va_list again;
     va_copy(again, args);
     const int needed = format_utf8(nullptr, 0, format, args);
-    va_end(args);
     if (needed > 0) {
         record.text.resize(static_cast<std::size_t>(needed) + 1);
         format_utf8(record.text.data(), record.text.size(), format, again);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <deque>
@@ -26,7 +27,8 @@
 // Texts are UTF-8: "%ls" arguments are converted to UTF-8 whatever the
 // process's character-type locale; numbers follow the caller's locale. A line
 // that printf cannot format at all is stored as "(unformattable) " followed by
-// its format.
+// its format. Logging never raises: a line for which there is no memory is
+// dropped and counted with the dropped ones (DroppedCount).
 //
 // Lines are kept in a bounded buffer (the newest kCapacity records; older ones
 // are counted as dropped) that tests and tools read. Setting the environment
@@ -77,6 +79,8 @@ class Tmr_LogFile {
     void SetEchoStream(std::FILE* stream);
 
   private:
+    static void log(const char* format, va_list args);
+    void count_dropped();
     void store(Tmr_LogRecord record);
     void replace_echo(std::FILE* stream, bool owned);
 

@@ -12,6 +12,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -290,6 +291,42 @@ TEST(VXR_VOLR_ColorTable, ShortcutEdgesEqualTheLiteralEvaluation) {
         protocol->AddCenter(-0.003f);
         ASSERT_TRUE(MatchesLiteralTable(*protocol, description + ", dragged"));
     }
+}
+
+// Out of memory at each allocation of a calculation in turn, on a thread that
+// has not calculated a table before (so that its kept block work is made
+// here too): every read gives no table or the literal table, never raises,
+// and nothing leaks (the sanitizer run checks). Its log line has no memory
+// either, and is dropped.
+TEST(VXR_VOLR_ColorTable, EachAllocationOfACalculationMayFailAndTheTableIsRightOrAbsent) {
+    auto protocol = vxrp_test::MakeOverlappingProtocol(12, false, -1024, 4, 0.2f, true);
+    const std::vector<std::uint32_t> expected = LiteralColorTable(*protocol);
+    int failures = 0;
+    int absent = 0;
+    std::thread fresh([&] {
+        const unsigned int* read = nullptr;
+        failures = vxrp_test::FailEachAllocation(
+            [&] {
+                protocol->InvalidateColorTable();
+                read = protocol->GetColorTable();
+            },
+            [&](bool raised) {
+                EXPECT_FALSE(raised);
+                if (read == nullptr) {
+                    ++absent;
+                } else {
+                    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), read));
+                }
+            });
+        const unsigned int* table = protocol->GetColorTable();  // memory is back
+        ASSERT_NE(table, nullptr);
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), table));
+    });
+    fresh.join();
+    vxrp_test::TakeLogTexts();
+    EXPECT_GT(failures, 3);
+    EXPECT_GT(absent, 0);
+    EXPECT_LT(absent, failures);  // some failures are met with a table all the same
 }
 
 // A child forked after helper threads started has none of them: its tables

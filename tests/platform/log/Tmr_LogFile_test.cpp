@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "log/Tmr_LogFile.h"
+#include "support/AllocationFailure.h"
 #include "support/LogExpectations.h"
 
 namespace {
@@ -92,6 +93,28 @@ TEST(Tmr_LogFile, TheBufferKeepsTheNewestRecordsAndCountsTheDropped) {
     EXPECT_EQ(texts.front(), "line 5\n");
     EXPECT_EQ(texts.back(), "line " + std::to_string(Tmr_LogFile::kCapacity + extra - 1) + "\n");
     EXPECT_EQ(TmrGLog.DroppedCount(), 0u);  // taking the lines clears the count
+}
+
+// Out of memory at each allocation of a log line in turn: the line is stored
+// whole or dropped and counted, and nothing is raised to the caller, whose own
+// error may be the want of memory.
+TEST(Tmr_LogFile, ALineWithoutMemoryIsDroppedAndCountedNeverRaised) {
+    vxrp_test::TakeLogTexts();
+    int dropped = 0;
+    const int failures = vxrp_test::FailEachAllocation(
+        [] { TMR_LOG("VXR_NoMemory", 3, "no memory for %d entries\n", 1024); },
+        [&](bool raised) {
+            EXPECT_FALSE(raised);
+            const std::size_t lost = TmrGLog.DroppedCount();
+            const std::vector<std::string> texts = vxrp_test::TakeLogTexts();
+            EXPECT_EQ(texts.size() + lost, 1u);
+            if (texts.size() == 1) {
+                EXPECT_EQ(texts.front(), "no memory for 1024 entries\n");
+            }
+            dropped += static_cast<int>(lost);
+        });
+    EXPECT_GT(failures, 1);
+    EXPECT_EQ(dropped, failures);
 }
 
 TEST(Tmr_LogFile, WideStringsReachLsAsUtf8AndANullStringPrintsNull) {
