@@ -341,8 +341,9 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     // asking thread alone and starts no thread. With more, helper threads
     // are started on the first table of 2048 entries or more whose classes
     // allow the run-by-run passes, and share such tables with the asking
-    // thread; they sleep between tables and end when the library is
-    // unloaded. The table is the same, bit for bit, whatever the count. One
+    // thread; after a table they poll for the next one for 0.2 ms (one
+    // processor busy meanwhile), then sleep, and they end when the library
+    // is unloaded. The table is the same, bit for bit, whatever the count. One
     // table at a time is shared: a table asked for on another thread
     // meanwhile is calculated on that thread alone. Counts are clamped to 1
     // .. the number of hardware threads. On a machine whose processors are

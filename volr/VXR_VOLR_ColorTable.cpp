@@ -748,12 +748,12 @@ struct TableJob {
     bool positionsInIntRange = false;
     float transparentBound = 0.0f;
     double activeScale = 0.0, maxOpacityMember = 0.0, opacityFactor = 0.0;
-    std::size_t step = kBlock;     // entries per block
     bool runWise = false;          // every class allows the run-by-run passes
     bool positionsAscend = false;  // known without looking (see CalculateColorTable)
     std::atomic<std::size_t> next{0};
 
     void Work(BlockWork& work) {
+        constexpr auto step = static_cast<std::size_t>(kBlock);
         for (std::size_t base = next.fetch_add(step, std::memory_order_relaxed); base < entries;
              base = next.fetch_add(step, std::memory_order_relaxed)) {
             Block(work, base);
@@ -761,6 +761,7 @@ struct TableJob {
     }
 
     void Block(BlockWork& work, std::size_t base) const {
+        constexpr auto step = static_cast<std::size_t>(kBlock);
         const int count = static_cast<int>(entries - base < step ? entries - base : step);
         const int firstRaw = static_cast<int>(static_cast<long long>(base) - half);
         if (runWise && positionsAscend && count > 1) {
@@ -831,8 +832,6 @@ BlockWork* ThreadWork(std::size_t classes) {
 
 // Tables smaller than this are not worth waking a helper for.
 constexpr std::size_t kSharedEntries = 2048;
-// The smallest block of a shared table.
-constexpr std::size_t kSharedStep = 256;
 
 // Computes the whole table with the helper threads when the host allows
 // more than one thread and the table is large enough; answers false,
@@ -849,11 +848,6 @@ bool CalculateShared(TableJob& job) {
     if (own == nullptr) {
         return false;
     }
-    // Blocks small enough that every thread gets several: a helper wakes a
-    // little late, and the last block of a table is waited for.
-    const std::size_t perThread = job.entries / static_cast<std::size_t>(threads) / 8;
-    constexpr auto most = static_cast<std::size_t>(kBlock);
-    job.step = perThread < kSharedStep ? kSharedStep : (perThread < most ? perThread : most);
     struct Shared {
         TableJob* job;
         BlockWork* own;

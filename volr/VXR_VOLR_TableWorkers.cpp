@@ -3,6 +3,7 @@
 
 #include <pthread.h>
 
+#include <chrono>
 #include <new>
 #include <system_error>
 
@@ -14,6 +15,35 @@ std::atomic<int> g_Threads{1};
 
 void ChildAfterFork() {
     TableWorkers::Instance().AfterForkInChild();
+}
+
+// Polls changed() for up to kSpin before its thread goes to sleep. Waking a
+// sleeping thread takes tens of microseconds on some machines, as long as a
+// 12-bit table, and while a window is dragged tables follow each other
+// closely; a short poll keeps both sides of a table awake for the next.
+// Answers whether changed() came true.
+constexpr auto kSpin = std::chrono::microseconds(200);
+
+inline void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
+template <typename Changed>
+bool SpinFor(Changed changed) {
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    for (;;) {
+        for (int k = 0; k < 64; ++k) {
+            if (changed()) {
+                return true;
+            }
+            Pause();
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+            return changed();
+        }
+    }
 }
 
 }  // namespace
@@ -83,6 +113,7 @@ bool TableWorkers::Run(int threads, Job job, void* context) {
     m_Generation.notify_all();
 
     job(context, 0);
+    SpinFor([this] { return m_Pending.load(std::memory_order_acquire) == 0; });
     for (int pending = m_Pending.load(std::memory_order_acquire); pending != 0;
          pending = m_Pending.load(std::memory_order_acquire)) {
         m_Pending.wait(pending, std::memory_order_acquire);
@@ -92,7 +123,10 @@ bool TableWorkers::Run(int threads, Job job, void* context) {
 
 void TableWorkers::helper(int index, unsigned seen) {
     for (;;) {
-        m_Generation.wait(seen, std::memory_order_acquire);
+        if (!SpinFor(
+                [this, seen] { return m_Generation.load(std::memory_order_acquire) != seen; })) {
+            m_Generation.wait(seen, std::memory_order_acquire);
+        }
         seen = m_Generation.load(std::memory_order_acquire);
         if (m_Stop) {
             return;

@@ -6,9 +6,11 @@
 //
 // The library starts no thread unless the host asks for more than one with
 // VXR_VOLR_ColorProtocol::SetTableThreads; the helpers are then started on
-// the first table that uses them and stay, asleep, until the library is
-// unloaded. One table at a time uses them: a table asked for while another
-// is being calculated with helpers is calculated on its own thread alone.
+// the first table that uses them and stay until the library is unloaded.
+// Between tables they poll for the next one for 0.2 ms, then sleep; the
+// thread that asked for a table polls likewise for the helpers' last
+// blocks. One table at a time uses them: a table asked for while another is
+// being calculated with helpers is calculated on its own thread alone.
 //
 // Which thread computes which part of a table changes no bit of it: every
 // part is computed by the same code from the same inputs, and the parts do
