@@ -480,17 +480,20 @@ template <class Piece>
 bool BlendStaysInIntRange(const Piece& piece) {
     const double lo = piece.lo > 0.0 ? piece.lo : 0.0;
     const double hi = piece.hi < 1.0 ? piece.hi : 1.0;
-    const double toLeft = std::fmax(std::fabs(lo - piece.left), std::fabs(hi - piece.left));
-    const double toRight = std::fmax(std::fabs(piece.right - lo), std::fabs(piece.right - hi));
+    // The larger of two, NaN if either is: a NaN anywhere leaves the piece
+    // out of range (std::fmax would drop it, and is a call).
+    const auto larger = [](double a, double b) { return (a > b || a != a) ? a : b; };
+    const double toLeft = larger(std::fabs(lo - piece.left), std::fabs(hi - piece.left));
+    const double toRight = larger(std::fabs(piece.right - lo), std::fabs(piece.right - hi));
     const auto channel = [&](int right, int left) {
         return (std::fabs(static_cast<double>(right)) * toLeft +
                 toRight * std::fabs(static_cast<double>(left))) *
                    piece.h +
                1.0;
     };
-    const double bound = std::fmax(channel(piece.rightRed, piece.leftRed),
-                                   std::fmax(channel(piece.rightGreen, piece.leftGreen),
-                                             channel(piece.rightBlue, piece.leftBlue)));
+    const double bound = larger(channel(piece.rightRed, piece.leftRed),
+                                larger(channel(piece.rightGreen, piece.leftGreen),
+                                       channel(piece.rightBlue, piece.leftBlue)));
     return std::isfinite(bound) && bound < 1073741824.0;  // 2^30
 }
 
@@ -650,14 +653,18 @@ void VXR_VOLR_ColorClass::Evaluator::prepare_ramp() {
             return;  // the pieces split the line only between finite points
         }
     }
-    const auto constant = [](double lo, double hi, const UTL_Color& color) {
-        Piece piece;
-        piece.lo = lo;
-        piece.hi = hi;
+    // Pieces are made in place: a piece made aside and copied in costs more
+    // than the rest of the preparation (its narrow stores are read back wide).
+    const auto paint = [](Piece& piece, const UTL_Color& color) {
         piece.red = color.GetRed();
         piece.green = color.GetGreen();
         piece.blue = color.GetBlue();
-        return piece;
+    };
+    const auto constant = [this, &paint](double lo, double hi, const UTL_Color& color) {
+        Piece& piece = m_Pieces.emplace_back();
+        piece.lo = lo;
+        piece.hi = hi;
+        paint(piece, color);
     };
     const double inf = std::numeric_limits<double>::infinity();
     const VXR_VOLR_ColorPoint& front = points[0];
@@ -666,10 +673,10 @@ void VXR_VOLR_ColorClass::Evaluator::prepare_ramp() {
     const double afterLast = std::nextafter(static_cast<double>(back.m_fValue), inf);  // p > back
 
     m_Pieces.reserve(count + 3);
-    m_Pieces.push_back(constant(-inf, first, front.m_Color));
+    constant(-inf, first, front.m_Color);
     if (count == 1) {
-        m_Pieces.push_back(constant(first, inf, front.m_Color));
-        m_NaN = constant(0.0, 0.0, front.m_Color);
+        constant(first, inf, front.m_Color);
+        paint(m_NaN, front.m_Color);
     } else {
         double from = first;
         for (std::size_t i = 1; i < count; ++i) {
@@ -682,7 +689,7 @@ void VXR_VOLR_ColorClass::Evaluator::prepare_ramp() {
             const double reach = ColorSegmentReach(right.m_fValue);
             const double to = reach < afterLast ? reach : afterLast;
             if (from < to) {
-                Piece piece;
+                Piece& piece = m_Pieces.emplace_back();
                 piece.lo = from;
                 piece.hi = to;
                 piece.blend = true;
@@ -696,18 +703,17 @@ void VXR_VOLR_ColorClass::Evaluator::prepare_ramp() {
                 piece.rightGreen = right.m_Color.GetGreen();
                 piece.rightBlue = right.m_Color.GetBlue();
                 piece.inIntRange = BlendStaysInIntRange(piece);
-                m_Pieces.push_back(piece);
             }
             if (reach > from) {
                 from = reach;
             }
         }
         if (from < afterLast) {
-            m_Pieces.push_back(constant(from, afterLast, UTL_Color()));
+            constant(from, afterLast, UTL_Color());
         }
-        m_NaN = constant(0.0, 0.0, UTL_Color());
+        paint(m_NaN, UTL_Color());
     }
-    m_Pieces.push_back(constant(first > afterLast ? first : afterLast, inf, back.m_Color));
+    constant(first > afterLast ? first : afterLast, inf, back.m_Color);
     m_bRampPieces = true;
 }
 

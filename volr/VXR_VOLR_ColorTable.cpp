@@ -2,6 +2,7 @@
 // the renderer indexes, its average colour and its print-out.
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <cstddef>
@@ -11,7 +12,9 @@
 #include <memory>
 #include <new>
 #include <optional>
+#include <thread>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "UTL/UTL_Numeric.h"
@@ -594,10 +597,23 @@ class RunScratch {
     float m_Weight[kBlock] = {};
 };
 
+// Shows that a block is under way: a counter advanced after every class of
+// every pass, which the thread sharing the table watches (see TableJob).
+// Without a counter it does nothing.
+struct Heartbeat {
+    std::atomic<std::uint32_t>* counter = nullptr;
+    void operator()() const {
+        if (counter != nullptr) {
+            counter->store(counter->load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        }
+    }
+};
+
 // The run-by-run passes over one block of ascending positions. Answers false,
 // leaving the sums to be recomputed, when the block must be done class by class.
 bool RunWiseBlock(const std::vector<ClassEvaluator>& evaluators, const float* position, int count,
-                  float transparentBound, RunScratch& scratch, BlockSums& sums, int* first) {
+                  float transparentBound, RunScratch& scratch, BlockSums& sums, int* first,
+                  Heartbeat beat) {
     sums.ClearFloats();
     vxr_volr_batch::FillKernel(count, kNoClass, first);
     scratch.Reset(evaluators.size());
@@ -633,6 +649,7 @@ bool RunWiseBlock(const std::vector<ClassEvaluator>& evaluators, const float* po
             scratch.AddRun(c, run);
             j = end;
         }
+        beat();
     }
     if (nanSum != 0) {
         return false;
@@ -694,6 +711,7 @@ bool RunWiseBlock(const std::vector<ClassEvaluator>& evaluators, const float* po
                                           sums.green + j, sums.blue + j);
             j = end;
         }
+        beat();
     }
     return true;
 }
@@ -733,81 +751,8 @@ struct BlockWork {
     int first[kBlock];
     float opacity[kBlock];
     BlockSums sums;
+    std::uint32_t out[kBlock];          // a helper's block before it is committed
     std::optional<RunScratch> scratch;  // for the run-by-run passes
-};
-
-// One calculation of a table: its inputs, and the next block to be taken.
-// Blocks are taken one at a time by whichever thread is free; each is
-// computed the same way whoever takes it.
-struct TableJob {
-    const std::vector<VXR_VOLR_ColorClass::Evaluator>* evaluators = nullptr;
-    std::uint32_t* table = nullptr;
-    std::size_t entries = 0;
-    long long half = 0;  // the raw value of index 0 is -half
-    double slope = 0.0, intercept = 0.0, start = 0.0, range = 0.0;
-    bool positionsInIntRange = false;
-    float transparentBound = 0.0f;
-    double activeScale = 0.0, maxOpacityMember = 0.0, opacityFactor = 0.0;
-    bool runWise = false;          // every class allows the run-by-run passes
-    bool positionsAscend = false;  // known without looking (see CalculateColorTable)
-    std::atomic<std::size_t> next{0};
-
-    void Work(BlockWork& work) {
-        constexpr auto step = static_cast<std::size_t>(kBlock);
-        for (std::size_t base = next.fetch_add(step, std::memory_order_relaxed); base < entries;
-             base = next.fetch_add(step, std::memory_order_relaxed)) {
-            Block(work, base);
-        }
-    }
-
-    void Block(BlockWork& work, std::size_t base) const {
-        constexpr auto step = static_cast<std::size_t>(kBlock);
-        const int count = static_cast<int>(entries - base < step ? entries - base : step);
-        const int firstRaw = static_cast<int>(static_cast<long long>(base) - half);
-        if (runWise && positionsAscend && count > 1) {
-            const float first = PositionOf(firstRaw, slope, intercept, start, range);
-            const float last = PositionOf(firstRaw + count - 1, slope, intercept, start, range);
-            if (ConstantBlock(*evaluators, first, last)) {
-                // Every entry of the block is the entry of its first position.
-                work.position[0] = first;
-                Entries(work, 1, table + base);
-                std::fill(table + base + 1, table + base + count, table[base]);
-                return;
-            }
-        }
-        PositionKernel(firstRaw, count, slope, intercept, start, range, positionsInIntRange,
-                       work.position);
-        Entries(work, count, table + base);
-    }
-
-    // The entries of work.position[0..count) into out.
-    void Entries(BlockWork& work, int count, std::uint32_t* out) const {
-        BlockSums& sums = work.sums;
-        if (runWise && (positionsAscend || vxr_volr_batch::AscendingKernel(work.position, count)) &&
-            RunWiseBlock(*evaluators, work.position, count, transparentBound, *work.scratch, sums,
-                         work.first)) {
-            PackKernel(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
-                       out);
-            return;
-        }
-        bool firstClass = true;
-        bool anyTransparent = true;
-        for (const VXR_VOLR_ColorClass::Evaluator& evaluator : *evaluators) {
-            evaluator.Evaluate(work.position, count, work.red, work.green, work.blue, work.opacity);
-            if (firstClass) {
-                anyTransparent = CombineFirstKernel(count, work.red, work.green, work.blue,
-                                                    work.opacity, transparentBound, sums) != 0;
-                firstClass = false;
-            } else if (anyTransparent) {
-                anyTransparent = CombineKernel(count, work.red, work.green, work.blue, work.opacity,
-                                               transparentBound, sums) != 0;
-            } else {
-                CombineOpaqueKernel(count, work.red, work.green, work.blue, work.opacity, sums);
-            }
-        }
-        PackKernel(count, sums, activeScale, transparentBound, maxOpacityMember, opacityFactor,
-                   out);
-    }
 };
 
 // The block work of the calling thread, kept between tables, with a
@@ -830,39 +775,264 @@ BlockWork* ThreadWork(std::size_t classes) {
     return kept.get();
 }
 
+// The inputs of one calculation of a table.
+struct TableSpec {
+    std::uint32_t* table = nullptr;
+    std::size_t entries = 0;
+    long long half = 0;  // the raw value of index 0 is -half
+    double slope = 0.0, intercept = 0.0, start = 0.0, range = 0.0;
+    bool positionsInIntRange = false;
+    float transparentBound = 0.0f;
+    double activeScale = 0.0, maxOpacityMember = 0.0, opacityFactor = 0.0;
+    bool runWise = false;          // every class allows the run-by-run passes
+    bool positionsAscend = false;  // known without looking (see CalculateColorTable)
+};
+
+// The state of every block of a table shared with helpers, and the
+// heartbeat of the helper computing it (see TableJob).
+struct SharedBlocks {
+    std::vector<std::atomic<unsigned char>> states;
+    std::vector<std::atomic<std::uint32_t>> beats;
+};
+
+// One calculation of a table: its inputs, its classes, and the next block
+// to be taken. Blocks are taken one at a time by whichever thread is free;
+// each is computed the same way whoever takes it.
+//
+// Shared with helpers (CalculateWithHelpers), every block has a state. A
+// helper computes the blocks it takes into its own buffer and commits one
+// (kTaken -> kCommitting, copy into the table, kDone) only if the asking
+// thread has not stolen it meanwhile (kTaken -> kStolen): once no block is
+// left to take, the asking thread waits a little for the helpers' last
+// blocks and then computes those still unfinished itself. So it never waits
+// for a helper that the system has descheduled, only for a commit under
+// way, and it returns once every block is in the table; a helper that comes
+// back later finds its block stolen and drops it. The job owns everything a
+// helper reads (the helper keeps it alive), and a helper writes the table
+// only through a commit, which the asking thread waits for.
+class TableJob final : public vxr_volr_table::TableWorkers::Job {
+  public:
+    enum : unsigned char { kTaken, kCommitting, kDone, kStolen };
+
+    TableJob(const TableSpec& spec, std::vector<VXR_VOLR_ColorClass::Evaluator> evaluators,
+             SharedBlocks shared)
+        : m_Spec(spec),
+          m_Evaluators(std::move(evaluators)),
+          m_Shared(std::move(shared)),
+          m_Blocks((spec.entries + kBlockSize - 1) / kBlockSize) {}
+
+    const std::vector<VXR_VOLR_ColorClass::Evaluator>& Evaluators() const { return m_Evaluators; }
+    std::vector<VXR_VOLR_ColorClass::Evaluator> TakeEvaluators() { return std::move(m_Evaluators); }
+    // Class by class only: the run-by-run passes need a scratch.
+    void NotRunWise() { m_Spec.runWise = false; }
+    bool RunWise() const { return m_Spec.runWise; }
+    std::size_t Blocks() const { return m_Blocks; }
+
+    // Every block, on the calling thread alone.
+    void Calculate(BlockWork& work) {
+        for (std::size_t b = Take(); b < m_Blocks; b = Take()) {
+            Block(work, b, m_Spec.table + b * kBlockSize);
+        }
+    }
+
+    // The asking thread's part once the job is posted: blocks until none is
+    // left, then whatever the helpers have not finished (see above).
+    void CalculateWithHelpers(BlockWork& work) {
+        const std::int64_t begun = Now();
+        std::int64_t own = 0;
+        for (std::size_t b = Take(); b < m_Blocks; b = Take()) {
+            Block(work, b, m_Spec.table + b * kBlockSize);
+            m_Shared.states[b].store(kDone, std::memory_order_relaxed);
+            ++own;
+        }
+        // A helper's block is left to it while its heartbeat goes on; one
+        // whose heartbeat has stopped for longer than kStalled, or than a
+        // quarter of the time one of our blocks took on a slow build (at
+        // most kMostPatience), is done here: its helper has been
+        // descheduled, or has not started. A block's longest step between
+        // two beats, the packing, takes about a tenth of it.
+        std::int64_t patience = own == 0 ? 0 : (Now() - begun) / (4 * own);
+        patience = patience < kStalled ? kStalled : patience;
+        patience = patience > kMostPatience ? kMostPatience : patience;
+        for (std::size_t b = 0; b < m_Blocks; ++b) {
+            std::atomic<unsigned char>& state = m_Shared.states[b];
+            unsigned char seen = state.load(std::memory_order_acquire);
+            if (seen == kTaken) {
+                std::uint32_t beat = m_Shared.beats[b].load(std::memory_order_relaxed);
+                std::int64_t since = Now();
+                for (;;) {
+                    Pause();
+                    seen = state.load(std::memory_order_acquire);
+                    if (seen != kTaken) {
+                        break;
+                    }
+                    const std::uint32_t now = m_Shared.beats[b].load(std::memory_order_relaxed);
+                    if (now != beat) {
+                        beat = now;
+                        since = Now();
+                    } else if (Now() - since > patience) {
+                        break;
+                    }
+                }
+                if (seen == kTaken &&
+                    state.compare_exchange_strong(seen, kStolen, std::memory_order_acquire)) {
+                    Block(work, b, m_Spec.table + b * kBlockSize);
+                    continue;
+                }
+            }
+            // Committed or being committed: wait for the copy to end.
+            while (seen != kDone) {
+                std::this_thread::yield();
+                seen = state.load(std::memory_order_acquire);
+            }
+        }
+    }
+
+    bool Help() noexcept override {
+        BlockWork* work = ThreadWork(m_Evaluators.size());
+        if (work == nullptr) {
+            return true;  // the asking thread does this helper's part
+        }
+        bool stolen = false;
+        for (std::size_t b = Take(); b < m_Blocks; b = Take()) {
+            const int count = Block(*work, b, work->out, Heartbeat{&m_Shared.beats[b]});
+            unsigned char state = kTaken;
+            if (m_Shared.states[b].compare_exchange_strong(state, kCommitting,
+                                                           std::memory_order_acquire)) {
+                std::memcpy(m_Spec.table + b * kBlockSize, work->out,
+                            static_cast<std::size_t>(count) * sizeof(std::uint32_t));
+                m_Shared.states[b].store(kDone, std::memory_order_release);
+            } else {
+                stolen = true;
+            }
+        }
+        return !stolen;
+    }
+
+  private:
+    static constexpr auto kBlockSize = static_cast<std::size_t>(kBlock);
+    // A heartbeat that stops for this long (ns) has stopped: a block's
+    // longest step between two beats takes a few microseconds.
+    static constexpr std::int64_t kStalled = 20000;
+    static constexpr std::int64_t kMostPatience = 1000000;
+
+    static void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+
+    std::size_t Take() {
+        return m_Next.fetch_add(1, std::memory_order_relaxed);
+    }
+    static std::int64_t Now() {
+        return std::chrono::duration_cast<std::chrono::nanoseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+
+    // Block b into out; answers its entry count.
+    int Block(BlockWork& work, std::size_t b, std::uint32_t* out, Heartbeat beat = {}) const {
+        const std::size_t base = b * kBlockSize;
+        const int count = static_cast<int>(
+            m_Spec.entries - base < kBlockSize ? m_Spec.entries - base : kBlockSize);
+        const int firstRaw = static_cast<int>(static_cast<long long>(base) - m_Spec.half);
+        const TableSpec& s = m_Spec;
+        if (s.runWise && s.positionsAscend && count > 1) {
+            const float first = PositionOf(firstRaw, s.slope, s.intercept, s.start, s.range);
+            const float last =
+                PositionOf(firstRaw + count - 1, s.slope, s.intercept, s.start, s.range);
+            if (ConstantBlock(m_Evaluators, first, last)) {
+                // Every entry of the block is the entry of its first position.
+                work.position[0] = first;
+                Entries(work, 1, out, beat);
+                std::fill(out + 1, out + count, out[0]);
+                return count;
+            }
+        }
+        PositionKernel(firstRaw, count, s.slope, s.intercept, s.start, s.range,
+                       s.positionsInIntRange, work.position);
+        Entries(work, count, out, beat);
+        return count;
+    }
+
+    // The entries of work.position[0..count) into out.
+    void Entries(BlockWork& work, int count, std::uint32_t* out, Heartbeat beat) const {
+        const TableSpec& s = m_Spec;
+        BlockSums& sums = work.sums;
+        if (s.runWise &&
+            (s.positionsAscend || vxr_volr_batch::AscendingKernel(work.position, count)) &&
+            RunWiseBlock(m_Evaluators, work.position, count, s.transparentBound, *work.scratch,
+                         sums, work.first, beat)) {
+            PackKernel(count, sums, s.activeScale, s.transparentBound, s.maxOpacityMember,
+                       s.opacityFactor, out);
+            return;
+        }
+        bool firstClass = true;
+        bool anyTransparent = true;
+        for (const VXR_VOLR_ColorClass::Evaluator& evaluator : m_Evaluators) {
+            evaluator.Evaluate(work.position, count, work.red, work.green, work.blue, work.opacity);
+            if (firstClass) {
+                anyTransparent = CombineFirstKernel(count, work.red, work.green, work.blue,
+                                                    work.opacity, s.transparentBound, sums) != 0;
+                firstClass = false;
+            } else if (anyTransparent) {
+                anyTransparent = CombineKernel(count, work.red, work.green, work.blue, work.opacity,
+                                               s.transparentBound, sums) != 0;
+            } else {
+                CombineOpaqueKernel(count, work.red, work.green, work.blue, work.opacity, sums);
+            }
+        }
+        PackKernel(count, sums, s.activeScale, s.transparentBound, s.maxOpacityMember,
+                   s.opacityFactor, out);
+    }
+
+    TableSpec m_Spec;
+    std::vector<VXR_VOLR_ColorClass::Evaluator> m_Evaluators;
+    SharedBlocks m_Shared;  // shared tables only
+    std::size_t m_Blocks;
+    std::atomic<std::size_t> m_Next{0};
+};
+
 // Tables smaller than this are not worth waking a helper for.
 constexpr std::size_t kSharedEntries = 2048;
+constexpr auto kBlockSize = static_cast<std::size_t>(kBlock);
 
 // Computes the whole table with the helper threads when the host allows
 // more than one thread and the table is large enough; answers false,
-// having written nothing, when it is computed with no helper (the caller
-// then computes it alone). Only run-by-run tables are shared: their blocks
-// call no class's own operations, so nothing can raise on a helper.
-bool CalculateShared(TableJob& job) {
+// having written nothing and kept the evaluators, when no helper takes
+// part (the caller then computes it alone). Only run-by-run tables are
+// shared: their blocks call no class's own operations, so nothing can raise
+// on a helper.
+bool CalculateShared(const TableSpec& spec,
+                     std::vector<VXR_VOLR_ColorClass::Evaluator>& evaluators) {
     using vxr_volr_table::TableWorkers;
     const int threads = TableWorkers::Threads();
-    if (threads < 2 || job.entries < kSharedEntries) {
+    if (threads < 2 || spec.entries < kSharedEntries || !spec.runWise) {
         return false;
     }
-    BlockWork* own = ThreadWork(job.evaluators->size());
+    BlockWork* own = ThreadWork(evaluators.size());
     if (own == nullptr) {
         return false;
     }
-    struct Shared {
-        TableJob* job;
-        BlockWork* own;
-    } shared{&job, own};
-    // A helper without memory for its work leaves the blocks to the others.
-    return TableWorkers::Instance().Run(
-        threads,
-        [](void* context, int index) noexcept {
-            auto* s = static_cast<Shared*>(context);
-            BlockWork* work = index == 0 ? s->own : ThreadWork(s->job->evaluators->size());
-            if (work != nullptr) {
-                s->job->Work(*work);
-            }
-        },
-        &shared);
+    std::shared_ptr<TableJob> job;
+    try {
+        const std::size_t blocks = (spec.entries + kBlockSize - 1) / kBlockSize;
+        SharedBlocks shared{std::vector<std::atomic<unsigned char>>(blocks),
+                            std::vector<std::atomic<std::uint32_t>>(blocks)};
+        // Should the job's own allocation fail, nothing has been moved yet.
+        job = std::make_shared<TableJob>(spec, std::move(evaluators), std::move(shared));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    TableWorkers& workers = TableWorkers::Instance();
+    if (workers.Post(job, threads - 1) == 0) {
+        evaluators = job->TakeEvaluators();
+        return false;
+    }
+    job->CalculateWithHelpers(*own);
+    workers.Withdraw(job.get());
+    return true;
 }
 
 }  // namespace
@@ -1018,40 +1188,40 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
     const double opacityFactor = m_bIsDecreseOpMode ? kDecreasedOpacity : 1.0;
     const auto maxOpacityMember = static_cast<double>(m_fMaxOpacity);
 
-    TableJob job;
-    job.evaluators = &evaluators;
-    job.table = table;
-    job.entries = entries;
-    job.half = half;
-    job.slope = slope;
-    job.intercept = intercept;
-    job.start = startValue;
-    job.range = static_cast<double>(range);
-    job.positionsInIntRange = positionsInIntRange;
-    job.transparentBound = transparentBound;
-    job.activeScale = activeScale;
-    job.maxOpacityMember = maxOpacityMember;
-    job.opacityFactor = opacityFactor;
+    TableSpec spec;
+    spec.table = table;
+    spec.entries = entries;
+    spec.half = half;
+    spec.slope = slope;
+    spec.intercept = intercept;
+    spec.start = startValue;
+    spec.range = static_cast<double>(range);
+    spec.positionsInIntRange = positionsInIntRange;
+    spec.transparentBound = transparentBound;
+    spec.activeScale = activeScale;
+    spec.maxOpacityMember = maxOpacityMember;
+    spec.opacityFactor = opacityFactor;
     // Positions never decrease along the table when the slope is finite and
     // not negative and the range is above 0: every step of their expression
     // (the product with such a slope, the sum, the truncation, the
     // difference, the quotient by such a range, the rounding) keeps the
     // order. The blocks then need no check.
-    job.positionsAscend = std::isfinite(slope) && slope >= 0.0 && range > 0.0f;
+    spec.positionsAscend = std::isfinite(slope) && slope >= 0.0 && range > 0.0f;
     // Run by run when every class allows it (see RunWiseBlock).
-    job.runWise = true;
+    spec.runWise = true;
     for (const VXR_VOLR_ColorClass::Evaluator& evaluator : evaluators) {
-        job.runWise = job.runWise && evaluator.RunWise();
+        spec.runWise = spec.runWise && evaluator.RunWise();
     }
-    if (!(job.runWise && CalculateShared(job))) {
-        BlockWork* work = ThreadWork(evaluators.size());
+    if (!CalculateShared(spec, evaluators)) {
+        TableJob job(spec, std::move(evaluators), {});
+        BlockWork* work = ThreadWork(job.Evaluators().size());
         if (work == nullptr) {
             // Class by class needs no scratch, and this work no allocation.
             BlockWork alone;
-            job.runWise = false;
-            job.Work(alone);
+            job.NotRunWise();
+            job.Calculate(alone);
         } else {
-            job.Work(*work);
+            job.Calculate(*work);
         }
     }
     m_bColorTableValid = true;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <new>
 #include <system_error>
+#include <utility>
 
 namespace vxr_volr_table {
 
@@ -17,12 +18,11 @@ void ChildAfterFork() {
     TableWorkers::Instance().AfterForkInChild();
 }
 
-// Polls changed() for up to kSpin before its thread goes to sleep. Waking a
-// sleeping thread takes tens of microseconds on some machines, as long as a
-// 12-bit table, and while a window is dragged tables follow each other
-// closely; a short poll keeps both sides of a table awake for the next.
-// Answers whether changed() came true.
-constexpr auto kSpin = std::chrono::microseconds(200);
+// How long a helper polls for the next job before it goes to sleep. Waking
+// a sleeping thread takes tens of microseconds on some machines, as long
+// as a 12-bit table, and while a window is dragged tables follow each other
+// closely.
+constexpr auto kPoll = std::chrono::microseconds(200);
 
 inline void Pause() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -30,9 +30,10 @@ inline void Pause() {
 #endif
 }
 
+// Polls changed() for up to kPoll; answers whether it came true.
 template <typename Changed>
-bool SpinFor(Changed changed) {
-    const auto until = std::chrono::steady_clock::now() + kSpin;
+bool PollFor(Changed changed) {
+    const auto until = std::chrono::steady_clock::now() + kPoll;
     for (;;) {
         for (int k = 0; k < 64; ++k) {
             if (changed()) {
@@ -73,7 +74,7 @@ int TableWorkers::Threads() {
 
 bool TableWorkers::start(int helpers) {
     // A child forked from this process has none of its threads: it must
-    // neither wait for the helpers nor join them.
+    // neither post to the helpers nor join them.
     static const bool watching = pthread_atfork(nullptr, nullptr, ChildAfterFork) == 0;
     if (!watching) {
         return false;
@@ -93,50 +94,54 @@ bool TableWorkers::start(int helpers) {
     return !m_Helpers.empty();
 }
 
-bool TableWorkers::Run(int threads, Job job, void* context) {
-    std::unique_lock<std::mutex> busy(m_Busy, std::try_to_lock);
-    if (!busy.owns_lock() || threads < 2 || m_Stop || m_Forked) {
-        return false;
+int TableWorkers::Post(std::shared_ptr<Job> job, int helpers) {
+    int asked = 0;
+    {
+        const std::lock_guard<std::mutex> lock(m_Lock);
+        if (helpers < 1 || m_Stop || m_Forked) {
+            return 0;
+        }
+        if (static_cast<int>(m_Helpers.size()) < helpers && !start(helpers)) {
+            return 0;
+        }
+        const int started = static_cast<int>(m_Helpers.size());
+        asked = started < helpers ? started : helpers;
+        m_Asked = asked;
+        m_Posted.swap(job);  // the job posted before is released outside the lock
+        m_Generation.fetch_add(1, std::memory_order_release);
     }
-    if (static_cast<int>(m_Helpers.size()) < threads - 1 && !start(threads - 1)) {
-        return false;
-    }
-    const int started = static_cast<int>(m_Helpers.size());
-    m_Job = job;
-    m_Context = context;
-    m_Active = started < threads - 1 ? started : threads - 1;
-    // Every helper answers every job, those beyond the job's count without
-    // working: none of them can still be reading this job's fields when the
-    // next one is set up.
-    m_Pending.store(started, std::memory_order_relaxed);
-    m_Generation.fetch_add(1, std::memory_order_release);
     m_Generation.notify_all();
+    return asked;
+}
 
-    job(context, 0);
-    SpinFor([this] { return m_Pending.load(std::memory_order_acquire) == 0; });
-    for (int pending = m_Pending.load(std::memory_order_acquire); pending != 0;
-         pending = m_Pending.load(std::memory_order_acquire)) {
-        m_Pending.wait(pending, std::memory_order_acquire);
+void TableWorkers::Withdraw(const Job* job) {
+    std::shared_ptr<Job> dropped;  // released outside the lock
+    const std::lock_guard<std::mutex> lock(m_Lock);
+    if (m_Posted.get() == job) {
+        dropped = std::move(m_Posted);
     }
-    return true;
 }
 
 void TableWorkers::helper(int index, unsigned seen) {
+    bool poll = false;  // the last job was worth being awake for
     for (;;) {
-        if (!SpinFor(
-                [this, seen] { return m_Generation.load(std::memory_order_acquire) != seen; })) {
+        if (!(poll && PollFor([this, seen] {
+                  return m_Generation.load(std::memory_order_acquire) != seen;
+              }))) {
             m_Generation.wait(seen, std::memory_order_acquire);
         }
-        seen = m_Generation.load(std::memory_order_acquire);
-        if (m_Stop) {
-            return;
+        std::shared_ptr<Job> job;
+        {
+            const std::lock_guard<std::mutex> lock(m_Lock);
+            seen = m_Generation.load(std::memory_order_acquire);
+            if (m_Stop) {
+                return;
+            }
+            if (index <= m_Asked) {
+                job = m_Posted;
+            }
         }
-        if (index <= m_Active) {
-            m_Job(m_Context, index);
-        }
-        if (m_Pending.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-            m_Pending.notify_all();
-        }
+        poll = job != nullptr && job->Help();
     }
 }
 
@@ -150,11 +155,12 @@ TableWorkers::~TableWorkers() {
         return;
     }
     {
-        const std::lock_guard<std::mutex> busy(m_Busy);
+        const std::lock_guard<std::mutex> lock(m_Lock);
         m_Stop = true;
+        m_Posted.reset();
         m_Generation.fetch_add(1, std::memory_order_release);
-        m_Generation.notify_all();
     }
+    m_Generation.notify_all();
     for (std::thread& thread : m_Helpers) {
         thread.join();
     }

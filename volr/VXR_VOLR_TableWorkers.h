@@ -7,16 +7,21 @@
 // The library starts no thread unless the host asks for more than one with
 // VXR_VOLR_ColorProtocol::SetTableThreads; the helpers are then started on
 // the first table that uses them and stay until the library is unloaded.
-// Between tables they poll for the next one for 0.2 ms, then sleep; the
-// thread that asked for a table polls likewise for the helpers' last
-// blocks. One table at a time uses them: a table asked for while another is
-// being calculated with helpers is calculated on its own thread alone.
+// After a job, a helper polls for the next one for 0.2 ms, then sleeps;
+// one that was too slow for its work to count sleeps at once.
+//
+// The thread that posts a job never waits for a helper: it does whatever
+// part of the job no helper has finished (see VXR_VOLR_ColorTable.cpp), so
+// a helper descheduled by a busy machine delays nothing. A job is therefore
+// shared: a helper may still be working on it after its poster has
+// returned, and holds it until it is done with it.
 //
 // Which thread computes which part of a table changes no bit of it: every
 // part is computed by the same code from the same inputs, and the parts do
 // not overlap.
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -28,6 +33,21 @@ namespace vxr_volr_table VXR_VOLR_TABLE_HIDDEN {
 
 class TableWorkers {
   public:
+    // Work that helpers may take part in. Help is called on a helper thread,
+    // possibly after the poster has stopped waiting for the job, so it must
+    // touch nothing the job does not own or keep alive; it must not raise.
+    // It answers false when the helper was too slow for its work to count
+    // (the poster did it meanwhile, as on a busy machine): the helper then
+    // sleeps at once after the job instead of polling for the next.
+    class Job {
+      public:
+        Job() = default;
+        Job(const Job&) = delete;
+        Job& operator=(const Job&) = delete;
+        virtual ~Job() = default;
+        virtual bool Help() noexcept = 0;
+    };
+
     // The process's helpers.
     static TableWorkers& Instance();
 
@@ -38,14 +58,14 @@ class TableWorkers {
     // std::thread::hardware_concurrency(), at least 1.
     static int MaxThreads();
 
-    // Calls job(context, index) once for every index in 0..threads-1, index
-    // 0 on the calling thread and the others on helpers (fewer when fewer
-    // could be started), and returns when all have returned. Answers false,
-    // having called nothing, when the helpers are busy with another table or
-    // none can be started; the caller then does the work alone. A job must
-    // not raise.
-    using Job = void (*)(void* context, int index) noexcept;
-    bool Run(int threads, Job job, void* context);
+    // Makes job the one that up to helpers helper threads (started on first
+    // use) take part in, and returns at once. Answers how many were asked:
+    // 0 when none could be started, or in a child forked after they were.
+    // Helpers still busy with an earlier job come to this one when they are
+    // done, if it is still posted: one job is posted at a time, the latest.
+    int Post(std::shared_ptr<Job> job, int helpers);
+    // Takes job back if it is still posted, so that no helper starts on it.
+    void Withdraw(const Job* job);
 
     // Called in a child process right after a fork: the child has no
     // helpers, and calculates every table alone.
@@ -57,18 +77,16 @@ class TableWorkers {
 
   private:
     TableWorkers() = default;
-    bool start(int helpers);  // under m_Busy
+    bool start(int helpers);  // under m_Lock
     void helper(int index, unsigned seen);
 
-    std::mutex m_Busy;  // held by the table that uses the helpers
+    std::mutex m_Lock;  // guards everything below but m_Generation
     std::vector<std::thread> m_Helpers;
-    std::atomic<unsigned> m_Generation{0};  // advanced once per job, and to stop
-    std::atomic<int> m_Pending{0};          // helpers that have not answered the job
+    std::shared_ptr<Job> m_Posted;
+    int m_Asked = 0;                        // helpers 1..m_Asked take part in m_Posted
+    std::atomic<unsigned> m_Generation{0};  // advanced once per post, and to stop
     bool m_Stop = false;
     bool m_Forked = false;  // this is a child forked after the helpers started
-    Job m_Job = nullptr;
-    void* m_Context = nullptr;
-    int m_Active = 0;  // helpers taking part in the current job
 };
 
 }  // namespace VXR_VOLR_TABLE_HIDDEN

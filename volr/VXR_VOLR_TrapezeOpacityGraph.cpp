@@ -247,12 +247,13 @@ VXR_VOLR_TrapezeOpacityGraph::Evaluator::Evaluator(const VXR_VOLR_TrapezeOpacity
         }
     }
     const double maxOpacity = graph.m_fMaxOpacity;
-    const auto flat = [](double lo, double hi, float value) {
-        Piece piece;
+    // Pieces are made in place: a piece made aside and copied in costs more
+    // than the rest of the preparation (its narrow stores are read back wide).
+    const auto flat = [this](double lo, double hi, float value) {
+        Piece& piece = m_Pieces.emplace_back();
         piece.lo = lo;
         piece.hi = hi;
         piece.constant = value;
-        return piece;
     };
     const double inf = std::numeric_limits<double>::infinity();
     const VXR_VOLR_OpacityPoint& front = points[0];
@@ -262,10 +263,10 @@ VXR_VOLR_TrapezeOpacityGraph::Evaluator::Evaluator(const VXR_VOLR_TrapezeOpacity
     const float firstY = ScaledOpacity(front.m_fY, maxOpacity);
 
     m_Pieces.reserve(count + 3);
-    m_Pieces.push_back(flat(-inf, firstX, firstY));
+    flat(-inf, firstX, firstY);
     if (count == 1) {
-        m_Pieces.push_back(flat(firstX, inf, firstY));
-        m_NaN = flat(0.0, 0.0, firstY);
+        flat(firstX, inf, firstY);
+        m_NaN.constant = firstY;
     } else {
         double from = firstX;
         for (std::size_t j = 1; j < count; ++j) {
@@ -276,16 +277,16 @@ VXR_VOLR_TrapezeOpacityGraph::Evaluator::Evaluator(const VXR_VOLR_TrapezeOpacity
             if (from < to) {
                 const double dx = SegmentLength(left.m_fX, right.m_fX);
                 if (IsVerticalEdge(dx)) {
-                    m_Pieces.push_back(flat(from, to, ScaledOpacity(right.m_fY, maxOpacity)));
+                    flat(from, to, ScaledOpacity(right.m_fY, maxOpacity));
                 } else if (left.m_fY == right.m_fY && std::isfinite(left.m_fY) &&
                            left.m_fY != 0.0f) {
                     // A level segment: the line adds (x - leftX) / dx * 0 to leftY,
                     // a zero of either sign (the quotient is finite: x is
                     // clamped, dx is at least the vertical-edge length), which
                     // leaves a leftY other than zero as it is.
-                    m_Pieces.push_back(flat(from, to, ScaledOpacity(left.m_fY, maxOpacity)));
+                    flat(from, to, ScaledOpacity(left.m_fY, maxOpacity));
                 } else {
-                    Piece piece;
+                    Piece& piece = m_Pieces.emplace_back();
                     piece.lo = from;
                     piece.hi = to;
                     piece.linear = true;
@@ -294,7 +295,6 @@ VXR_VOLR_TrapezeOpacityGraph::Evaluator::Evaluator(const VXR_VOLR_TrapezeOpacity
                     piece.dx = dx;
                     piece.dy = SegmentRise(left.m_fY, right.m_fY);
                     piece.factor = maxOpacity;
-                    m_Pieces.push_back(piece);
                 }
             }
             if (reach > from) {
@@ -302,12 +302,11 @@ VXR_VOLR_TrapezeOpacityGraph::Evaluator::Evaluator(const VXR_VOLR_TrapezeOpacity
             }
         }
         if (from < afterLast) {
-            m_Pieces.push_back(flat(from, afterLast, 0.0f));
+            flat(from, afterLast, 0.0f);
         }
-        m_NaN = flat(0.0, 0.0, 0.0f);
+        m_NaN.constant = 0.0f;
     }
-    m_Pieces.push_back(
-        flat(firstX > afterLast ? firstX : afterLast, inf, ScaledOpacity(back.m_fY, maxOpacity)));
+    flat(firstX > afterLast ? firstX : afterLast, inf, ScaledOpacity(back.m_fY, maxOpacity));
     m_bPieces = true;
 }
 

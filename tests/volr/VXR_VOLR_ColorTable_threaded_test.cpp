@@ -1,8 +1,11 @@
 // The colour table shared with helper threads: the same table, bit for bit,
 // whatever the thread count, and whichever host threads ask at once.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -32,6 +35,43 @@ std::vector<std::uint32_t> TableOf(VXR_VOLR_ColorProtocol& protocol) {
     const std::uint32_t* block = Block(protocol);
     return {block, block + (std::size_t{1} << protocol.GetBPP())};
 }
+
+// Every thread of the process on one processor for one test (helpers
+// started meanwhile inherit it), back to what each had after it.
+class OneProcessor {
+  public:
+    OneProcessor() {
+        cpu_set_t mine;
+        if (sched_getaffinity(0, sizeof mine, &mine) != 0) {
+            return;
+        }
+        std::size_t cpu = 0;
+        while (cpu < static_cast<std::size_t>(CPU_SETSIZE) && !CPU_ISSET(cpu, &mine)) {
+            ++cpu;
+        }
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            const auto tid = static_cast<pid_t>(std::atoi(task.path().filename().c_str()));
+            cpu_set_t had;
+            if (sched_getaffinity(tid, sizeof had, &had) == 0 &&
+                sched_setaffinity(tid, sizeof one, &one) == 0) {
+                m_Kept.push_back({tid, had});
+            }
+        }
+    }
+    ~OneProcessor() {
+        for (const auto& [tid, had] : m_Kept) {
+            sched_setaffinity(tid, sizeof had, &had);
+        }
+    }
+    OneProcessor(const OneProcessor&) = delete;
+    OneProcessor& operator=(const OneProcessor&) = delete;
+
+  private:
+    std::vector<std::pair<pid_t, cpu_set_t>> m_Kept;
+};
 
 }  // namespace
 
@@ -127,4 +167,39 @@ TEST(ColorTableThreaded, TablesWithAClassThatMayRaiseAreComputedOnTheAskingThrea
     EXPECT_FALSE(protocol.IsColorTableValid());
     protocol.RemoveColorClass(1);
     EXPECT_TRUE(MatchesLiteralTable(protocol));
+}
+
+// Helpers that lose the processor: here the asking thread and its helper
+// share one, so the helper is now and then descheduled in the middle of a
+// block while the asking thread waits for it. The asking thread must then
+// compute such blocks itself and return a complete table, and the helper's
+// late work must neither reach the table nor outlive what it reads: each
+// protocol is destroyed right after its table (the sanitizer builds see any
+// late access).
+TEST(ColorTableThreaded, HelpersWithoutAProcessorNeitherHoldUpNorSpoilATable) {
+    constexpr int kVariants = 4;
+    const auto make = [](int variant) {
+        auto protocol = vxrp_test::MakeOverlappingProtocol(16, true, 0, 8, 0.11f, true);
+        protocol->AddCenter(0.01f * static_cast<float>(variant));
+        return protocol;
+    };
+    std::vector<std::vector<std::uint32_t>> expected;
+    for (int v = 0; v < kVariants; ++v) {
+        auto protocol = make(v);
+        ASSERT_TRUE(MatchesLiteralTable(*protocol));
+        expected.push_back(TableOf(*protocol));
+    }
+    const OneProcessor one;
+    const TableThreads threads(2);
+    if (VXR_VOLR_ColorProtocol::GetTableThreads() < 2) {
+        GTEST_SKIP() << "one hardware thread: nothing is shared";
+    }
+    int mismatches = 0;
+    for (int i = 0; i < 200; ++i) {
+        auto protocol = make(i % kVariants);
+        if (TableOf(*protocol) != expected[static_cast<std::size_t>(i % kVariants)]) {
+            ++mismatches;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
