@@ -11,11 +11,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "VXR_VOLR_BatchEvaluation.h"
@@ -88,6 +90,50 @@ void BM_ColorTable(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     Label(state);
+}
+
+// A machine busy with other work: busy threads spin for as long as the
+// benchmark runs. Arguments: bits, the table threads, the busy threads (8
+// windowed classes). Compare with no busy thread, and with 1 table thread:
+// helpers must not cost more than they bring when they lose their processor.
+class BusyThreads {
+  public:
+    explicit BusyThreads(std::int64_t count) {
+        for (std::int64_t k = 0; k < count; ++k) {
+            m_Threads.emplace_back([this] {
+                std::uint64_t spins = 0;
+                while (!m_Stop.load(std::memory_order_relaxed)) {
+                    benchmark::DoNotOptimize(++spins);
+                }
+            });
+        }
+    }
+    ~BusyThreads() {
+        m_Stop.store(true, std::memory_order_relaxed);
+        for (std::thread& thread : m_Threads) {
+            thread.join();
+        }
+    }
+    BusyThreads(const BusyThreads&) = delete;
+    BusyThreads& operator=(const BusyThreads&) = delete;
+
+  private:
+    std::atomic<bool> m_Stop{false};
+    std::vector<std::thread> m_Threads;
+};
+
+void BM_BusyColorTable(benchmark::State& state) {
+    const int bits = static_cast<int>(state.range(0));
+    auto protocol = MakeProtocol(bits, 8, true);
+    const TableThreads threads(state.range(1));
+    const BusyThreads busy(state.range(2));
+    for (auto _ : state) {
+        protocol->InvalidateColorTable();
+        benchmark::DoNotOptimize(protocol->GetColorTable());
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(std::to_string(bits) + " bits, " + std::to_string(state.range(1)) +
+                   " table threads, " + std::to_string(state.range(2)) + " busy threads");
 }
 
 void BM_LiteralColorTable(benchmark::State& state) {
@@ -271,6 +317,10 @@ BENCHMARK(BM_Drag)
     ->Args({12, 8, 1, 2})
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sweep)->Apply(SweepArguments);
+BENCHMARK(BM_BusyColorTable)
+    ->ArgsProduct({{12, 16}, {1, 2}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_LiteralColorTable)->Apply(Arguments);
 BENCHMARK(BM_ClassEvaluator)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ClassPerPosition)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);

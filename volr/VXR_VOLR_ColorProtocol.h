@@ -304,10 +304,10 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     //    which changes no sum that is not -0. Where every entry of a class's
     //    span has met its first non-transparent class at or before this one,
     //    the weights are the opacities themselves.
-    //  - Constant blocks. Where, over a block of entries (512; 256 or more
-    //    in a table shared with helper threads), every class's windowed
-    //    position stays in one constant piece of its graph and one constant
-    //    piece of its ramp (checked at the block's first and last position:
+    //  - Constant blocks. Where, over a block of 512 entries, every class's
+    //    windowed position stays in one constant piece of its graph and one
+    //    constant piece of its ramp (checked at the block's first and last
+    //    position:
     //    the windowed position never decreases between), every entry is made
     //    of the same opacities and colours: the first entry is computed and
     //    copied to the others. Positions never decrease along
@@ -321,7 +321,9 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     //    b and a < b ? a : b, NaN and -0 included.
     //  - Blocks of entries are independent, so they may be computed on
     //    helper threads (SetTableThreads): each block is computed by the same
-    //    code whichever thread takes it.
+    //    code whichever thread takes it, and reaches the table once, whole
+    //    (a helper's block only if the asking thread has not computed it
+    //    meanwhile).
     // Where an assumption does not hold (a class of a derived type, a ramp or
     // graph that does not split into pieces, a collapsed or non-finite
     // window, positions that do not ascend, an opacity sum that becomes NaN
@@ -343,13 +345,17 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     // allow the run-by-run passes, and share such tables with the asking
     // thread; after a table they poll for the next one for 0.2 ms (one
     // processor busy meanwhile), then sleep, and they end when the library
-    // is unloaded. The table is the same, bit for bit, whatever the count. One
-    // table at a time is shared: a table asked for on another thread
-    // meanwhile is calculated on that thread alone. Counts are clamped to 1
-    // .. the number of hardware threads. On a machine whose processors are
-    // busy with other work a helper may be descheduled in the middle of its
-    // part, and the table then waits for it: a median gain, but slower
-    // worst cases; keep 1 there.
+    // is unloaded. The table is the same, bit for bit, whatever the count.
+    // Helpers take part in the table asked for last; a table asked for on
+    // another thread meanwhile is calculated by that thread with whatever
+    // help is left. Counts are clamped to 1 .. the number of hardware
+    // threads. The asking thread does not wait for a helper the system has
+    // descheduled (on a machine busy with other work): it computes a block
+    // whose helper has shown no progress for 20 us itself, and the helper's
+    // copy is dropped. So a busy machine costs that wait per helper and the
+    // blocks computed twice, not a scheduler's time slice (unless a helper
+    // loses its processor while it copies a finished block into the table,
+    // a window of well under a microsecond).
     static void SetTableThreads(int threads);
     static int GetTableThreads();
     // Recalculates the table and prints one line per entry to standard output,
@@ -404,6 +410,11 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     // Shared with the images frozen from it (FreezeCopy): the block lives while
     // any protocol looks at it; only the protocol that allocated it writes it.
     std::shared_ptr<std::uint32_t[]> m_ColorTable;
+    // The positions of the entries of the last table, kept for the next one
+    // with the same value range (see VXR_VOLR_ColorTable.cpp). Never changed
+    // once kept; copies of the protocol start without.
+    struct TablePositions;
+    std::shared_ptr<const TablePositions> m_pTablePositions;
     float m_fMaxOpacity = 0.0f;
     bool m_bOwnsColorTable = false;
     bool m_bColorTableValid = false;

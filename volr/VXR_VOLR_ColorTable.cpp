@@ -786,6 +786,11 @@ struct TableSpec {
     double activeScale = 0.0, maxOpacityMember = 0.0, opacityFactor = 0.0;
     bool runWise = false;          // every class allows the run-by-run passes
     bool positionsAscend = false;  // known without looking (see CalculateColorTable)
+    // Positions kept from an earlier table with the same inputs, read
+    // instead of computed; or else, when not null, where this table's
+    // positions are kept as its blocks are computed.
+    const float* keptPositions = nullptr;
+    float* keepPositions = nullptr;
 };
 
 // The state of every block of a table shared with helpers, and the
@@ -809,14 +814,17 @@ struct SharedBlocks {
 // way, and it returns once every block is in the table; a helper that comes
 // back later finds its block stolen and drops it. The job owns everything a
 // helper reads (the helper keeps it alive), and a helper writes the table
-// only through a commit, which the asking thread waits for.
+// (and the positions kept for the next table) only through a commit, which
+// the asking thread waits for.
 class TableJob final : public vxr_volr_table::TableWorkers::Job {
   public:
     enum : unsigned char { kTaken, kCommitting, kDone, kStolen };
 
+    // owner keeps the spec's positions alive as long as the job.
     TableJob(const TableSpec& spec, std::vector<VXR_VOLR_ColorClass::Evaluator> evaluators,
-             SharedBlocks shared)
-        : m_Spec(spec),
+             SharedBlocks shared, std::shared_ptr<const void> owner)
+        : m_Owner(std::move(owner)),
+          m_Spec(spec),
           m_Evaluators(std::move(evaluators)),
           m_Shared(std::move(shared)),
           m_Blocks((spec.entries + kBlockSize - 1) / kBlockSize) {}
@@ -831,7 +839,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
     // Every block, on the calling thread alone.
     void Calculate(BlockWork& work) {
         for (std::size_t b = Take(); b < m_Blocks; b = Take()) {
-            Block(work, b, m_Spec.table + b * kBlockSize);
+            Keep(work, b, Block(work, b, m_Spec.table + b * kBlockSize));
         }
     }
 
@@ -841,7 +849,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
         const std::int64_t begun = Now();
         std::int64_t own = 0;
         for (std::size_t b = Take(); b < m_Blocks; b = Take()) {
-            Block(work, b, m_Spec.table + b * kBlockSize);
+            Keep(work, b, Block(work, b, m_Spec.table + b * kBlockSize));
             m_Shared.states[b].store(kDone, std::memory_order_relaxed);
             ++own;
         }
@@ -876,7 +884,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
                 }
                 if (seen == kTaken &&
                     state.compare_exchange_strong(seen, kStolen, std::memory_order_acquire)) {
-                    Block(work, b, m_Spec.table + b * kBlockSize);
+                    Keep(work, b, Block(work, b, m_Spec.table + b * kBlockSize));
                     continue;
                 }
             }
@@ -901,6 +909,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
                                                            std::memory_order_acquire)) {
                 std::memcpy(m_Spec.table + b * kBlockSize, work->out,
                             static_cast<std::size_t>(count) * sizeof(std::uint32_t));
+                Keep(*work, b, count);
                 m_Shared.states[b].store(kDone, std::memory_order_release);
             } else {
                 stolen = true;
@@ -931,39 +940,61 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
             .count();
     }
 
-    // Block b into out; answers its entry count.
+    // Block b into out; answers its entry count. When the table's positions
+    // are being kept, the block's are left in work.position (see Keep).
     int Block(BlockWork& work, std::size_t b, std::uint32_t* out, Heartbeat beat = {}) const {
-        const std::size_t base = b * kBlockSize;
-        const int count = static_cast<int>(
-            m_Spec.entries - base < kBlockSize ? m_Spec.entries - base : kBlockSize);
-        const int firstRaw = static_cast<int>(static_cast<long long>(base) - m_Spec.half);
         const TableSpec& s = m_Spec;
+        const std::size_t base = b * kBlockSize;
+        const int count =
+            static_cast<int>(s.entries - base < kBlockSize ? s.entries - base : kBlockSize);
+        const int firstRaw = static_cast<int>(static_cast<long long>(base) - s.half);
+        const float* position = nullptr;  // the block's, once known
+        if (s.keptPositions != nullptr) {
+            position = s.keptPositions + base;
+        } else if (s.keepPositions != nullptr) {
+            PositionKernel(firstRaw, count, s.slope, s.intercept, s.start, s.range,
+                           s.positionsInIntRange, work.position);
+            position = work.position;
+        }
         if (s.runWise && s.positionsAscend && count > 1) {
-            const float first = PositionOf(firstRaw, s.slope, s.intercept, s.start, s.range);
-            const float last =
-                PositionOf(firstRaw + count - 1, s.slope, s.intercept, s.start, s.range);
+            const float first = position != nullptr
+                                    ? position[0]
+                                    : PositionOf(firstRaw, s.slope, s.intercept, s.start, s.range);
+            const float last = position != nullptr ? position[count - 1]
+                                                   : PositionOf(firstRaw + count - 1, s.slope,
+                                                                s.intercept, s.start, s.range);
             if (ConstantBlock(m_Evaluators, first, last)) {
                 // Every entry of the block is the entry of its first position.
-                work.position[0] = first;
-                Entries(work, 1, out, beat);
+                Entries(work, &first, 1, out, beat);
                 std::fill(out + 1, out + count, out[0]);
                 return count;
             }
         }
-        PositionKernel(firstRaw, count, s.slope, s.intercept, s.start, s.range,
-                       s.positionsInIntRange, work.position);
-        Entries(work, count, out, beat);
+        if (position == nullptr) {
+            PositionKernel(firstRaw, count, s.slope, s.intercept, s.start, s.range,
+                           s.positionsInIntRange, work.position);
+            position = work.position;
+        }
+        Entries(work, position, count, out, beat);
         return count;
     }
 
-    // The entries of work.position[0..count) into out.
-    void Entries(BlockWork& work, int count, std::uint32_t* out, Heartbeat beat) const {
+    // Keeps the positions Block left in work.position for block b.
+    void Keep(const BlockWork& work, std::size_t b, int count) const {
+        if (m_Spec.keepPositions != nullptr) {
+            std::memcpy(m_Spec.keepPositions + b * kBlockSize, work.position,
+                        static_cast<std::size_t>(count) * sizeof(float));
+        }
+    }
+
+    // The entries of position[0..count) into out.
+    void Entries(BlockWork& work, const float* position, int count, std::uint32_t* out,
+                 Heartbeat beat) const {
         const TableSpec& s = m_Spec;
         BlockSums& sums = work.sums;
-        if (s.runWise &&
-            (s.positionsAscend || vxr_volr_batch::AscendingKernel(work.position, count)) &&
-            RunWiseBlock(m_Evaluators, work.position, count, s.transparentBound, *work.scratch,
-                         sums, work.first, beat)) {
+        if (s.runWise && (s.positionsAscend || vxr_volr_batch::AscendingKernel(position, count)) &&
+            RunWiseBlock(m_Evaluators, position, count, s.transparentBound, *work.scratch, sums,
+                         work.first, beat)) {
             PackKernel(count, sums, s.activeScale, s.transparentBound, s.maxOpacityMember,
                        s.opacityFactor, out);
             return;
@@ -971,7 +1002,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
         bool firstClass = true;
         bool anyTransparent = true;
         for (const VXR_VOLR_ColorClass::Evaluator& evaluator : m_Evaluators) {
-            evaluator.Evaluate(work.position, count, work.red, work.green, work.blue, work.opacity);
+            evaluator.Evaluate(position, count, work.red, work.green, work.blue, work.opacity);
             if (firstClass) {
                 anyTransparent = CombineFirstKernel(count, work.red, work.green, work.blue,
                                                     work.opacity, s.transparentBound, sums) != 0;
@@ -987,6 +1018,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
                    s.opacityFactor, out);
     }
 
+    std::shared_ptr<const void> m_Owner;
     TableSpec m_Spec;
     std::vector<VXR_VOLR_ColorClass::Evaluator> m_Evaluators;
     SharedBlocks m_Shared;  // shared tables only
@@ -1004,8 +1036,8 @@ constexpr auto kBlockSize = static_cast<std::size_t>(kBlock);
 // part (the caller then computes it alone). Only run-by-run tables are
 // shared: their blocks call no class's own operations, so nothing can raise
 // on a helper.
-bool CalculateShared(const TableSpec& spec,
-                     std::vector<VXR_VOLR_ColorClass::Evaluator>& evaluators) {
+bool CalculateShared(const TableSpec& spec, std::vector<VXR_VOLR_ColorClass::Evaluator>& evaluators,
+                     const std::shared_ptr<const void>& owner) {
     using vxr_volr_table::TableWorkers;
     const int threads = TableWorkers::Threads();
     if (threads < 2 || spec.entries < kSharedEntries || !spec.runWise) {
@@ -1021,7 +1053,7 @@ bool CalculateShared(const TableSpec& spec,
         SharedBlocks shared{std::vector<std::atomic<unsigned char>>(blocks),
                             std::vector<std::atomic<std::uint32_t>>(blocks)};
         // Should the job's own allocation fail, nothing has been moved yet.
-        job = std::make_shared<TableJob>(spec, std::move(evaluators), std::move(shared));
+        job = std::make_shared<TableJob>(spec, std::move(evaluators), std::move(shared), owner);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -1035,6 +1067,30 @@ bool CalculateShared(const TableSpec& spec,
     return true;
 }
 
+}  // namespace
+
+// The positions of a table's entries depend only on its value range (the
+// bits, the sign, the slope and the intercept), which a drag leaves alone:
+// they are kept from one table to the next instead of being computed again,
+// for tables of up to kKeptPositionBits bits (4 bytes an entry beside the
+// table's 4). A kept block never changes: other inputs make a new one.
+struct VXR_VOLR_ColorProtocol::TablePositions {
+    std::size_t entries = 0;
+    long long half = 0;
+    double slope = 0.0, intercept = 0.0, start = 0.0, range = 0.0;
+    bool inIntRange = false;
+    std::unique_ptr<float[]> values;
+
+    // Compared bit for bit (a NaN slope is never the same).
+    bool Fits(const TableSpec& spec) const {
+        return entries == spec.entries && half == spec.half && slope == spec.slope &&
+               intercept == spec.intercept && start == spec.start && range == spec.range &&
+               inIntRange == spec.positionsInIntRange;
+    }
+};
+
+namespace {
+constexpr int kKeptPositionBits = 16;
 }  // namespace
 
 // --- colour table ----------------------------------------------------------------------
@@ -1212,8 +1268,33 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
     for (const VXR_VOLR_ColorClass::Evaluator& evaluator : evaluators) {
         spec.runWise = spec.runWise && evaluator.RunWise();
     }
-    if (!CalculateShared(spec, evaluators)) {
-        TableJob job(spec, std::move(evaluators), {});
+    // The positions: kept from the last table, or kept from this one.
+    std::shared_ptr<const TablePositions> kept;
+    std::shared_ptr<TablePositions> keeping;
+    if (m_pTablePositions != nullptr && m_pTablePositions->Fits(spec)) {
+        kept = m_pTablePositions;
+        spec.keptPositions = kept->values.get();
+    } else if (entries <= (std::size_t{1} << kKeptPositionBits)) {
+        try {
+            auto positions = std::make_shared<TablePositions>();
+            positions->values.reset(new float[entries]);
+            positions->entries = spec.entries;
+            positions->half = spec.half;
+            positions->slope = spec.slope;
+            positions->intercept = spec.intercept;
+            positions->start = spec.start;
+            positions->range = spec.range;
+            positions->inIntRange = spec.positionsInIntRange;
+            keeping = std::move(positions);
+            spec.keepPositions = keeping->values.get();
+        } catch (const std::bad_alloc&) {
+            // Calculated all the same, and nothing kept.
+        }
+    }
+    const std::shared_ptr<const void> owner =
+        kept != nullptr ? std::shared_ptr<const void>(kept) : std::shared_ptr<const void>(keeping);
+    if (!CalculateShared(spec, evaluators, owner)) {
+        TableJob job(spec, std::move(evaluators), {}, nullptr);
         BlockWork* work = ThreadWork(job.Evaluators().size());
         if (work == nullptr) {
             // Class by class needs no scratch, and this work no allocation.
@@ -1223,6 +1304,9 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
         } else {
             job.Calculate(*work);
         }
+    }
+    if (keeping != nullptr) {
+        m_pTablePositions = std::move(keeping);
     }
     m_bColorTableValid = true;
     m_bAverageColorValid = false;

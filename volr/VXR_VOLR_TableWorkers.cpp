@@ -116,8 +116,10 @@ int TableWorkers::Post(std::shared_ptr<Job> job, int helpers) {
 
 void TableWorkers::Withdraw(const Job* job) {
     std::shared_ptr<Job> dropped;  // released outside the lock
-    const std::lock_guard<std::mutex> lock(m_Lock);
-    if (m_Posted.get() == job) {
+    // A helper holding the lock may have lost its processor: then the job
+    // stays posted, and a helper that takes it finds nothing left to do.
+    const std::unique_lock<std::mutex> lock(m_Lock, std::try_to_lock);
+    if (lock.owns_lock() && m_Posted.get() == job) {
         dropped = std::move(m_Posted);
     }
 }

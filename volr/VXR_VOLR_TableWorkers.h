@@ -64,7 +64,9 @@ class TableWorkers {
     // Helpers still busy with an earlier job come to this one when they are
     // done, if it is still posted: one job is posted at a time, the latest.
     int Post(std::shared_ptr<Job> job, int helpers);
-    // Takes job back if it is still posted, so that no helper starts on it.
+    // Takes job back if it is still posted, so that no helper starts on it
+    // (unless a helper holds the lock just then: a job whose work is done
+    // gives a helper nothing to do).
     void Withdraw(const Job* job);
 
     // Called in a child process right after a fork: the child has no

@@ -203,3 +203,31 @@ TEST(ColorTableThreaded, HelpersWithoutAProcessorNeitherHoldUpNorSpoilATable) {
     }
     EXPECT_EQ(mismatches, 0);
 }
+
+// The positions of a table are kept for the next one with the same value
+// range. One protocol, its range changed in every way between tables, alone
+// and with a helper: each table is the literal one, never one made from the
+// positions of the range before.
+TEST(ColorTableThreaded, KeptPositionsFollowEveryChangeOfTheValueRange) {
+    const std::vector<std::pair<const char*, void (*)(VXR_VOLR_ColorProtocol&)>> changes = {
+        {"as made", [](VXR_VOLR_ColorProtocol&) {}},
+        {"intercept", [](VXR_VOLR_ColorProtocol& p) { p.SetRescaleIntercept(-1000); }},
+        {"slope", [](VXR_VOLR_ColorProtocol& p) { p.SetRescaleSlope(0.7f); }},
+        {"signed", [](VXR_VOLR_ColorProtocol& p) { p.SetSigned(true); }},
+        {"bits", [](VXR_VOLR_ColorProtocol& p) { p.SetBPP(13); }},
+        {"unsigned", [](VXR_VOLR_ColorProtocol& p) { p.SetSigned(false); }},
+        {"slope back", [](VXR_VOLR_ColorProtocol& p) { p.SetRescaleSlope(1.0f); }},
+        {"window only", [](VXR_VOLR_ColorProtocol& p) { p.AddCenter(0.02f); }},
+        {"negative slope", [](VXR_VOLR_ColorProtocol& p) { p.SetRescaleSlope(-1.5f); }},
+        {"bits back", [](VXR_VOLR_ColorProtocol& p) { p.SetBPP(12); }},
+    };
+    for (const int count : {1, 2}) {
+        const TableThreads threads(count);
+        auto protocol = vxrp_test::MakeOverlappingProtocol(12, false, -1024, 6, 0.13f, true);
+        for (const auto& [what, change] : changes) {
+            change(*protocol);
+            protocol->InvalidateColorTable();
+            ASSERT_TRUE(MatchesLiteralTable(*protocol, what)) << count << " threads";
+        }
+    }
+}
