@@ -295,38 +295,46 @@ TEST(VXR_VOLR_ColorTable, ShortcutEdgesEqualTheLiteralEvaluation) {
 
 // Out of memory at each allocation of a calculation in turn, on a thread that
 // has not calculated a table before (so that its kept block work is made
-// here too): every read gives no table or the literal table, never raises,
-// and nothing leaks (the sanitizer run checks). Its log line has no memory
+// here too), alone and shared with a helper (whose start, job and block
+// states are allocated too), each time on a copy that has kept no positions
+// yet: every read gives no table or the literal table, never raises, and
+// nothing leaks (the sanitizer run checks). Its log line has no memory
 // either, and is dropped.
 TEST(VXR_VOLR_ColorTable, EachAllocationOfACalculationMayFailAndTheTableIsRightOrAbsent) {
     auto protocol = vxrp_test::MakeOverlappingProtocol(12, false, -1024, 4, 0.2f, true);
     const std::vector<std::uint32_t> expected = LiteralColorTable(*protocol);
-    int failures = 0;
-    int absent = 0;
-    std::thread fresh([&] {
-        const unsigned int* read = nullptr;
-        failures = vxrp_test::FailEachAllocation(
-            [&] {
-                protocol->InvalidateColorTable();
-                read = protocol->GetColorTable();
-            },
-            [&](bool raised) {
-                EXPECT_FALSE(raised);
-                if (read == nullptr) {
-                    ++absent;
-                } else {
-                    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), read));
-                }
-            });
-        const unsigned int* table = protocol->GetColorTable();  // memory is back
-        ASSERT_NE(table, nullptr);
-        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), table));
-    });
-    fresh.join();
-    vxrp_test::TakeLogTexts();
-    EXPECT_GT(failures, 3);
-    EXPECT_GT(absent, 0);
-    EXPECT_LT(absent, failures);  // some failures are met with a table all the same
+    for (const int threads : {1, 2}) {
+        std::vector<std::unique_ptr<VXR_VOLR_ColorProtocol>> copies;
+        for (int k = 0; k < 400; ++k) {
+            copies.push_back(std::make_unique<VXR_VOLR_ColorProtocol>(*protocol));
+        }
+        VXR_VOLR_ColorProtocol::SetTableThreads(threads);
+        int failures = 0;
+        int absent = 0;
+        std::thread fresh([&] {
+            std::size_t next = 0;
+            const unsigned int* read = nullptr;
+            failures = vxrp_test::FailEachAllocation(
+                [&] { read = copies.at(next++)->GetColorTable(); },
+                [&](bool raised) {
+                    EXPECT_FALSE(raised);
+                    if (read == nullptr) {
+                        ++absent;
+                    } else {
+                        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), read));
+                    }
+                });
+            const unsigned int* table = copies.at(next)->GetColorTable();  // memory is back
+            ASSERT_NE(table, nullptr);
+            EXPECT_TRUE(std::equal(expected.begin(), expected.end(), table));
+        });
+        fresh.join();
+        VXR_VOLR_ColorProtocol::SetTableThreads(1);
+        vxrp_test::TakeLogTexts();
+        EXPECT_GT(failures, 3) << threads;
+        EXPECT_GT(absent, 0) << threads;
+        EXPECT_LT(absent, failures) << threads;  // some are met with a table all the same
+    }
 }
 
 // A child forked after helper threads started has none of them: its tables
