@@ -869,7 +869,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
                 std::uint32_t beat = m_Shared.beats[b].load(std::memory_order_relaxed);
                 std::int64_t since = Now();
                 for (;;) {
-                    Pause();
+                    vxr_volr_table::Pause();
                     seen = state.load(std::memory_order_acquire);
                     if (seen != kTaken) {
                         break;
@@ -925,15 +925,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
     static constexpr std::int64_t kStalled = 20000;
     static constexpr std::int64_t kMostPatience = 1000000;
 
-    static void Pause() {
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
-    }
-
-    std::size_t Take() {
-        return m_Next.fetch_add(1, std::memory_order_relaxed);
-    }
+    std::size_t Take() { return m_Next.fetch_add(1, std::memory_order_relaxed); }
     static std::int64_t Now() {
         return std::chrono::duration_cast<std::chrono::nanoseconds>(
                    std::chrono::steady_clock::now().time_since_epoch())

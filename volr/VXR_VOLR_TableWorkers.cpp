@@ -24,12 +24,6 @@ void ChildAfterFork() {
 // closely.
 constexpr auto kPoll = std::chrono::microseconds(200);
 
-inline void Pause() {
-#if defined(__x86_64__) || defined(__i386__)
-    __builtin_ia32_pause();
-#endif
-}
-
 // Polls changed() for up to kPoll; answers whether it came true.
 template <typename Changed>
 bool PollFor(Changed changed) {

@@ -31,6 +31,13 @@
 
 namespace vxr_volr_table VXR_VOLR_TABLE_HIDDEN {
 
+// One step of a busy wait: tells the processor that the thread is polling.
+inline void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
 class TableWorkers {
   public:
     // Work that helpers may take part in. Help is called on a helper thread,
