@@ -161,7 +161,9 @@ void Arguments(benchmark::internal::Benchmark* b) {
 
 void ThreadedArguments(benchmark::internal::Benchmark* b) {
     for (const int bits : {12, 16}) {
-        b->Args({bits, 8, 1, 2});
+        for (const int windowed : {0, 1}) {
+            b->Args({bits, 8, windowed, 2});
+        }
     }
     b->Unit(benchmark::kMillisecond);
 }
