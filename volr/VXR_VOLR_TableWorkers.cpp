@@ -89,10 +89,15 @@ bool TableWorkers::start(int helpers) {
 }
 
 int TableWorkers::Post(std::shared_ptr<Job> job, int helpers) {
+    // In a forked child the lock may have been held by a parent's thread
+    // at the fork, for good: it is not taken there.
+    if (helpers < 1 || m_Forked) {
+        return 0;
+    }
     int asked = 0;
     {
         const std::lock_guard<std::mutex> lock(m_Lock);
-        if (helpers < 1 || m_Stop || m_Forked) {
+        if (m_Stop) {
             return 0;
         }
         if (static_cast<int>(m_Helpers.size()) < helpers && !start(helpers)) {

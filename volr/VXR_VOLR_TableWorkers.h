@@ -89,7 +89,9 @@ class TableWorkers {
     bool start(int helpers);  // under m_Lock
     void helper(int index, unsigned seen);
 
-    std::mutex m_Lock;  // guards everything below but m_Generation
+    // Guards the helpers, the posted job, m_Asked and m_Stop. m_Forked is
+    // written only in a forked child, before it has a second thread.
+    std::mutex m_Lock;
     std::vector<std::thread> m_Helpers;
     std::shared_ptr<Job> m_Posted;
     int m_Asked = 0;                        // helpers 1..m_Asked take part in m_Posted
