@@ -223,7 +223,10 @@ class VXR_VOLR_TrapezeOpacityGraph::Evaluator {
 // while the evaluator is used. A class of a derived type is evaluated
 // through its GetColor and GetRelativeOpacity, position by position in that
 // order; so are the colours of a class without colour points (which raises)
-// or with a non-finite point value.
+// or with a non-finite point value. One exception: the run-by-run
+// operations of an evaluator for which RunWise is true read only what the
+// evaluator copied when it was made, so such an evaluator may serve them
+// after its class is gone (the colour table's helper threads rely on it).
 class VXR_VOLR_ColorClass::Evaluator {
   public:
     // Raises std::bad_alloc when memory runs out.

@@ -343,19 +343,21 @@ class VXR_VOLR_ColorProtocol : public RWCollectable, public UTL_ChangeCounter {
     // asking thread alone and starts no thread. With more, helper threads
     // are started on the first table of 2048 entries or more whose classes
     // allow the run-by-run passes, and share such tables with the asking
-    // thread; after a table they poll for the next one for 0.2 ms (one
-    // processor busy meanwhile), then sleep, and they end when the library
-    // is unloaded. The table is the same, bit for bit, whatever the count.
-    // Helpers take part in the table asked for last; a table asked for on
-    // another thread meanwhile is calculated by that thread with whatever
-    // help is left. Counts are clamped to 1 .. the number of hardware
-    // threads. The asking thread does not wait for a helper the system has
-    // descheduled (on a machine busy with other work): it computes a block
-    // whose helper has shown no progress for 20 us itself, and the helper's
-    // copy is dropped. So a busy machine costs that wait per helper and the
-    // blocks computed twice, not a scheduler's time slice (unless a helper
-    // loses its processor while it copies a finished block into the table,
-    // a window of well under a microsecond).
+    // thread; after a table each helper polls for the next one for 0.2 ms
+    // (its processor busy meanwhile), then sleeps; they end when the process
+    // exits or the library is unloaded. The table is the same, bit for bit,
+    // whatever the count. Helpers take part in the table asked for last; a
+    // table asked for on another thread meanwhile is calculated by that
+    // thread with whatever help is left. Counts are clamped to 1 .. the
+    // number of hardware threads. On a machine busy with other work the
+    // asking thread does not wait for a helper the system has descheduled:
+    // it computes a block whose helper has shown no progress for 20 us
+    // itself (longer on slow builds: a quarter of one of its own blocks, at
+    // most 1 ms), and the helper's copy is dropped; and it calculates alone
+    // when a helper holds the helpers' lock just then. So a busy machine
+    // costs that wait per helper and the blocks computed twice, not a
+    // scheduler's time slice, unless a helper loses its processor in the
+    // short copy of a finished block into the table.
     static void SetTableThreads(int threads);
     static int GetTableThreads();
     // Recalculates the table and prints one line per entry to standard output,

@@ -597,9 +597,10 @@ class RunScratch {
     float m_Weight[kBlock] = {};
 };
 
-// Shows that a block is under way: a counter advanced after every class of
-// every pass, which the thread sharing the table watches (see TableJob).
-// Without a counter it does nothing.
+// Shows that a block is under way: a counter advanced after its positions
+// and after every class of every pass (class by class too), which the
+// thread sharing the table watches (see TableJob). Without a counter it
+// does nothing.
 struct Heartbeat {
     std::atomic<std::uint32_t>* counter = nullptr;
     void operator()() const {
@@ -744,9 +745,13 @@ bool ConstantBlock(const std::vector<VXR_VOLR_ColorClass::Evaluator>& evaluators
     return true;
 }
 
-// What one thread needs to compute blocks of a table.
-struct BlockWork {
-    float position[kBlock];
+using WorkScratch = vxr_volr_table::TableWorkers::Job::Scratch;
+
+// What one thread needs to compute blocks of a table. Every array starts a
+// cache line (each is a whole number of them long), so that no vector load
+// of the kernels straddles two.
+struct alignas(64) BlockWork final : WorkScratch {
+    alignas(64) float position[kBlock];
     int red[kBlock], green[kBlock], blue[kBlock];
     int first[kBlock];
     float opacity[kBlock];
@@ -755,24 +760,30 @@ struct BlockWork {
     std::optional<RunScratch> scratch;  // for the run-by-run passes
 };
 
-// The block work of the calling thread, kept between tables, with a
+// The block work kept in kept (which holds nothing else), made or grown to a
 // run-by-run scratch for at least classes classes: a table allocates
 // nothing once its thread has calculated one with as many classes. Null
 // when memory runs out.
-BlockWork* ThreadWork(std::size_t classes) {
-    thread_local std::unique_ptr<BlockWork> kept;
+BlockWork* KeptWork(std::unique_ptr<WorkScratch>& kept, std::size_t classes) {
     try {
         if (kept == nullptr) {
             kept = std::make_unique<BlockWork>();
         }
-        if (!kept->scratch.has_value() || kept->scratch->Classes() < classes) {
-            kept->scratch.reset();
-            kept->scratch.emplace(classes);
+        auto* work = static_cast<BlockWork*>(kept.get());
+        if (!work->scratch.has_value() || work->scratch->Classes() < classes) {
+            work->scratch.reset();
+            work->scratch.emplace(classes);
         }
+        return work;
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
-    return kept.get();
+}
+
+// The block work of the calling (host) thread, kept between tables.
+BlockWork* ThreadWork(std::size_t classes) {
+    thread_local std::unique_ptr<WorkScratch> kept;
+    return KeptWork(kept, classes);
 }
 
 // The inputs of one calculation of a table.
@@ -896,8 +907,8 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
         }
     }
 
-    bool Help() noexcept override {
-        BlockWork* work = ThreadWork(m_Evaluators.size());
+    bool Help(std::unique_ptr<WorkScratch>& scratch) noexcept override {
+        BlockWork* work = KeptWork(scratch, m_Evaluators.size());
         if (work == nullptr) {
             return true;  // the asking thread does this helper's part
         }
@@ -947,6 +958,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
             PositionKernel(firstRaw, count, s.slope, s.intercept, s.start, s.range,
                            s.positionsInIntRange, work.position);
             position = work.position;
+            beat();
         }
         if (s.runWise && s.positionsAscend && count > 1) {
             const float first = position != nullptr
@@ -966,6 +978,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
             PositionKernel(firstRaw, count, s.slope, s.intercept, s.start, s.range,
                            s.positionsInIntRange, work.position);
             position = work.position;
+            beat();
         }
         Entries(work, position, count, out, beat);
         return count;
@@ -1005,6 +1018,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
             } else {
                 CombineOpaqueKernel(count, work.red, work.green, work.blue, work.opacity, sums);
             }
+            beat();
         }
         PackKernel(count, sums, s.activeScale, s.transparentBound, s.maxOpacityMember,
                    s.opacityFactor, out);

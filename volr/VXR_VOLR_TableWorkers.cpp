@@ -14,9 +14,21 @@ namespace {
 
 std::atomic<int> g_Threads{1};
 
+// Set in a child process forked after helpers were started: the child has
+// none of the parent's threads, and the helpers' lock may have been held by
+// one of them at the fork, for good. Forks are watched from the moment the
+// library is loaded, and g_Started is set before the first helper starts,
+// so no fork slips between the two. (A fork in the middle of the first
+// start leaves the child a lock that stays taken: Post, which only tries
+// it, then lets it calculate alone.)
+std::atomic<bool> g_Started{false};
+std::atomic<bool> g_Forked{false};
 void ChildAfterFork() {
-    TableWorkers::Instance().AfterForkInChild();
+    if (g_Started.load()) {
+        g_Forked.store(true, std::memory_order_relaxed);
+    }
 }
+const bool g_Watching = pthread_atfork(nullptr, nullptr, ChildAfterFork) == 0;
 
 // How long a helper polls for the next job before it goes to sleep. Waking
 // a sleeping thread takes tens of microseconds on some machines, as long
@@ -43,10 +55,6 @@ bool PollFor(Changed changed) {
 
 }  // namespace
 
-void TableWorkers::AfterForkInChild() {
-    m_Forked = true;
-}
-
 TableWorkers& TableWorkers::Instance() {
     static TableWorkers workers;
     return workers;
@@ -67,12 +75,12 @@ int TableWorkers::Threads() {
 }
 
 bool TableWorkers::start(int helpers) {
-    // A child forked from this process has none of its threads: it must
-    // neither post to the helpers nor join them.
-    static const bool watching = pthread_atfork(nullptr, nullptr, ChildAfterFork) == 0;
-    if (!watching) {
+    // Without a watch on forks, a forked child could wait for helpers it
+    // does not have: then there are none.
+    if (!g_Watching) {
         return false;
     }
+    g_Started.store(true);
     try {
         m_Helpers.reserve(static_cast<std::size_t>(helpers));
         while (static_cast<int>(m_Helpers.size()) < helpers) {
@@ -89,15 +97,15 @@ bool TableWorkers::start(int helpers) {
 }
 
 int TableWorkers::Post(std::shared_ptr<Job> job, int helpers) {
-    // In a forked child the lock may have been held by a parent's thread
-    // at the fork, for good: it is not taken there.
-    if (helpers < 1 || m_Forked) {
+    if (helpers < 1 || g_Forked.load(std::memory_order_relaxed)) {
         return 0;
     }
     int asked = 0;
     {
-        const std::lock_guard<std::mutex> lock(m_Lock);
-        if (m_Stop) {
+        // A helper holding the lock may have lost its processor: the table
+        // is then computed alone rather than waiting for it.
+        const std::unique_lock<std::mutex> lock(m_Lock, std::try_to_lock);
+        if (!lock.owns_lock() || m_Stop) {
             return 0;
         }
         if (static_cast<int>(m_Helpers.size()) < helpers && !start(helpers)) {
@@ -124,6 +132,7 @@ void TableWorkers::Withdraw(const Job* job) {
 }
 
 void TableWorkers::helper(int index, unsigned seen) {
+    std::unique_ptr<Job::Scratch> scratch;
     bool poll = false;  // the last job was worth being awake for
     for (;;) {
         if (!(poll && PollFor([this, seen] {
@@ -142,12 +151,12 @@ void TableWorkers::helper(int index, unsigned seen) {
                 job = m_Posted;
             }
         }
-        poll = job != nullptr && job->Help();
+        poll = job != nullptr && job->Help(scratch);
     }
 }
 
 TableWorkers::~TableWorkers() {
-    if (m_Forked) {
+    if (g_Forked.load(std::memory_order_relaxed)) {
         // The helpers ran in the parent; here there is nothing to stop, and
         // the lock may have been taken by a parent's thread for good.
         for (std::thread& thread : m_Helpers) {

@@ -6,19 +6,22 @@
 //
 // The library starts no thread unless the host asks for more than one with
 // VXR_VOLR_ColorProtocol::SetTableThreads; the helpers are then started on
-// the first table that uses them and stay until the library is unloaded.
-// After a job, a helper polls for the next one for 0.2 ms, then sleeps;
-// one that was too slow for its work to count sleeps at once.
+// the first table that uses them and stay until the process exits or the
+// library is unloaded. After a job, a helper polls for the next one for
+// 0.2 ms, then sleeps; one that was too slow for its work to count sleeps
+// at once.
 //
-// The thread that posts a job never waits for a helper: it does whatever
-// part of the job no helper has finished (see VXR_VOLR_ColorTable.cpp), so
-// a helper descheduled by a busy machine delays nothing. A job is therefore
-// shared: a helper may still be working on it after its poster has
-// returned, and holds it until it is done with it.
+// The thread that posts a job does not wait for a helper to return, nor
+// for one that has stopped making progress: it does whatever part of the
+// job no helper is seen finishing (see VXR_VOLR_ColorTable.cpp). A job is
+// therefore shared: a helper may still be working on it after its poster
+// has returned, and holds it until it is done with it. Posting only tries
+// the helpers' lock: a helper may have lost its processor while holding it.
 //
 // Which thread computes which part of a table changes no bit of it: every
-// part is computed by the same code from the same inputs, and the parts do
-// not overlap.
+// part is computed by the same code from the same inputs. A part may be
+// computed twice (by a helper that was too slow and by the poster), but
+// only one copy reaches the table.
 
 #include <atomic>
 #include <memory>
@@ -48,11 +51,23 @@ class TableWorkers {
     // sleeps at once after the job instead of polling for the next.
     class Job {
       public:
+        // What a helper keeps from one job to the next (a job's working
+        // memory), owned by the helper: helpers keep nothing in
+        // thread_local storage, whose destructors would hold up the
+        // library's unloading.
+        class Scratch {
+          public:
+            Scratch() = default;
+            Scratch(const Scratch&) = delete;
+            Scratch& operator=(const Scratch&) = delete;
+            virtual ~Scratch() = default;
+        };
+
         Job() = default;
         Job(const Job&) = delete;
         Job& operator=(const Job&) = delete;
         virtual ~Job() = default;
-        virtual bool Help() noexcept = 0;
+        virtual bool Help(std::unique_ptr<Scratch>& scratch) noexcept = 0;
     };
 
     // The process's helpers.
@@ -76,10 +91,6 @@ class TableWorkers {
     // gives a helper nothing to do).
     void Withdraw(const Job* job);
 
-    // Called in a child process right after a fork: the child has no
-    // helpers, and calculates every table alone.
-    void AfterForkInChild();
-
     TableWorkers(const TableWorkers&) = delete;
     TableWorkers& operator=(const TableWorkers&) = delete;
     ~TableWorkers();
@@ -89,15 +100,13 @@ class TableWorkers {
     bool start(int helpers);  // under m_Lock
     void helper(int index, unsigned seen);
 
-    // Guards the helpers, the posted job, m_Asked and m_Stop. m_Forked is
-    // written only in a forked child, before it has a second thread.
+    // Guards the helpers, the posted job, m_Asked and m_Stop.
     std::mutex m_Lock;
     std::vector<std::thread> m_Helpers;
     std::shared_ptr<Job> m_Posted;
     int m_Asked = 0;                        // helpers 1..m_Asked take part in m_Posted
     std::atomic<unsigned> m_Generation{0};  // advanced once per post, and to stop
     bool m_Stop = false;
-    bool m_Forked = false;  // this is a child forked after the helpers started
 };
 
 }  // namespace VXR_VOLR_TABLE_HIDDEN

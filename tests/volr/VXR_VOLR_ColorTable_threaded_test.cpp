@@ -37,40 +37,43 @@ std::vector<std::uint32_t> TableOf(VXR_VOLR_ColorProtocol& protocol) {
 }
 
 // Every thread of the process on one processor for one test (helpers
-// started meanwhile inherit it), back to what each had after it.
+// started meanwhile inherit it); after it, every thread of the process,
+// those started meanwhile included, back on the processors the test's
+// thread had.
 class OneProcessor {
   public:
     OneProcessor() {
-        cpu_set_t mine;
-        if (sched_getaffinity(0, sizeof mine, &mine) != 0) {
+        if (sched_getaffinity(0, sizeof m_Had, &m_Had) != 0) {
             return;
         }
         std::size_t cpu = 0;
-        while (cpu < static_cast<std::size_t>(CPU_SETSIZE) && !CPU_ISSET(cpu, &mine)) {
+        while (cpu < static_cast<std::size_t>(CPU_SETSIZE) && !CPU_ISSET(cpu, &m_Had)) {
             ++cpu;
         }
         cpu_set_t one;
         CPU_ZERO(&one);
         CPU_SET(cpu, &one);
-        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-            const auto tid = static_cast<pid_t>(std::atoi(task.path().filename().c_str()));
-            cpu_set_t had;
-            if (sched_getaffinity(tid, sizeof had, &had) == 0 &&
-                sched_setaffinity(tid, sizeof one, &one) == 0) {
-                m_Kept.push_back({tid, had});
-            }
-        }
+        SetAll(one);
+        m_Set = true;
     }
     ~OneProcessor() {
-        for (const auto& [tid, had] : m_Kept) {
-            sched_setaffinity(tid, sizeof had, &had);
+        if (m_Set) {
+            SetAll(m_Had);
         }
     }
     OneProcessor(const OneProcessor&) = delete;
     OneProcessor& operator=(const OneProcessor&) = delete;
 
   private:
-    std::vector<std::pair<pid_t, cpu_set_t>> m_Kept;
+    static void SetAll(const cpu_set_t& set) {
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            const auto tid = static_cast<pid_t>(std::atoi(task.path().filename().c_str()));
+            sched_setaffinity(tid, sizeof set, &set);
+        }
+    }
+
+    cpu_set_t m_Had{};
+    bool m_Set = false;
 };
 
 }  // namespace
