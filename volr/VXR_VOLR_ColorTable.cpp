@@ -787,7 +787,7 @@ BlockWork* ThreadWork(std::size_t classes) {
 }
 
 // The inputs of one calculation of a table.
-struct TableSpec {
+struct TableInputs {
     std::uint32_t* table = nullptr;
     std::size_t entries = 0;
     long long half = 0;  // the raw value of index 0 is -half
@@ -831,26 +831,26 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
   public:
     enum : unsigned char { kTaken, kCommitting, kDone, kStolen };
 
-    // owner keeps the spec's positions alive as long as the job.
-    TableJob(const TableSpec& spec, std::vector<VXR_VOLR_ColorClass::Evaluator> evaluators,
+    // owner keeps the positions of the inputs alive as long as the job.
+    TableJob(const TableInputs& inputs, std::vector<VXR_VOLR_ColorClass::Evaluator> evaluators,
              SharedBlocks shared, std::shared_ptr<const void> owner)
         : m_Owner(std::move(owner)),
-          m_Spec(spec),
+          m_Inputs(inputs),
           m_Evaluators(std::move(evaluators)),
           m_Shared(std::move(shared)),
-          m_Blocks((spec.entries + kBlockSize - 1) / kBlockSize) {}
+          m_Blocks((inputs.entries + kBlockSize - 1) / kBlockSize) {}
 
     const std::vector<VXR_VOLR_ColorClass::Evaluator>& Evaluators() const { return m_Evaluators; }
     std::vector<VXR_VOLR_ColorClass::Evaluator> TakeEvaluators() { return std::move(m_Evaluators); }
     // Class by class only: the run-by-run passes need a scratch.
-    void NotRunWise() { m_Spec.runWise = false; }
-    bool RunWise() const { return m_Spec.runWise; }
+    void NotRunWise() { m_Inputs.runWise = false; }
+    bool RunWise() const { return m_Inputs.runWise; }
     std::size_t Blocks() const { return m_Blocks; }
 
     // Every block, on the calling thread alone.
     void Calculate(BlockWork& work) {
         for (std::size_t b = Take(); b < m_Blocks; b = Take()) {
-            Keep(work, b, Block(work, b, m_Spec.table + b * kBlockSize));
+            Keep(work, b, Block(work, b, m_Inputs.table + b * kBlockSize));
         }
     }
 
@@ -860,7 +860,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
         const std::int64_t begun = Now();
         std::int64_t own = 0;
         for (std::size_t b = Take(); b < m_Blocks; b = Take()) {
-            Keep(work, b, Block(work, b, m_Spec.table + b * kBlockSize));
+            Keep(work, b, Block(work, b, m_Inputs.table + b * kBlockSize));
             m_Shared.states[b].store(kDone, std::memory_order_relaxed);
             ++own;
         }
@@ -895,7 +895,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
                 }
                 if (seen == kTaken &&
                     state.compare_exchange_strong(seen, kStolen, std::memory_order_acquire)) {
-                    Keep(work, b, Block(work, b, m_Spec.table + b * kBlockSize));
+                    Keep(work, b, Block(work, b, m_Inputs.table + b * kBlockSize));
                     continue;
                 }
             }
@@ -918,7 +918,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
             unsigned char state = kTaken;
             if (m_Shared.states[b].compare_exchange_strong(state, kCommitting,
                                                            std::memory_order_acquire)) {
-                std::memcpy(m_Spec.table + b * kBlockSize, work->out,
+                std::memcpy(m_Inputs.table + b * kBlockSize, work->out,
                             static_cast<std::size_t>(count) * sizeof(std::uint32_t));
                 Keep(*work, b, count);
                 m_Shared.states[b].store(kDone, std::memory_order_release);
@@ -946,7 +946,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
     // Block b into out; answers its entry count. When the table's positions
     // are being kept, the block's are left in work.position (see Keep).
     int Block(BlockWork& work, std::size_t b, std::uint32_t* out, Heartbeat beat = {}) const {
-        const TableSpec& s = m_Spec;
+        const TableInputs& s = m_Inputs;
         const std::size_t base = b * kBlockSize;
         const int count =
             static_cast<int>(s.entries - base < kBlockSize ? s.entries - base : kBlockSize);
@@ -986,8 +986,8 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
 
     // Keeps the positions Block left in work.position for block b.
     void Keep(const BlockWork& work, std::size_t b, int count) const {
-        if (m_Spec.keepPositions != nullptr) {
-            std::memcpy(m_Spec.keepPositions + b * kBlockSize, work.position,
+        if (m_Inputs.keepPositions != nullptr) {
+            std::memcpy(m_Inputs.keepPositions + b * kBlockSize, work.position,
                         static_cast<std::size_t>(count) * sizeof(float));
         }
     }
@@ -995,7 +995,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
     // The entries of position[0..count) into out.
     void Entries(BlockWork& work, const float* position, int count, std::uint32_t* out,
                  Heartbeat beat) const {
-        const TableSpec& s = m_Spec;
+        const TableInputs& s = m_Inputs;
         BlockSums& sums = work.sums;
         if (s.runWise && (s.positionsAscend || vxr_volr_batch::AscendingKernel(position, count)) &&
             RunWiseBlock(m_Evaluators, position, count, s.transparentBound, *work.scratch, sums,
@@ -1025,7 +1025,7 @@ class TableJob final : public vxr_volr_table::TableWorkers::Job {
     }
 
     std::shared_ptr<const void> m_Owner;
-    TableSpec m_Spec;
+    TableInputs m_Inputs;
     std::vector<VXR_VOLR_ColorClass::Evaluator> m_Evaluators;
     SharedBlocks m_Shared;  // shared tables only
     std::size_t m_Blocks;
@@ -1042,11 +1042,12 @@ constexpr auto kBlockSize = static_cast<std::size_t>(kBlock);
 // part (the caller then computes it alone). Only run-by-run tables are
 // shared: their blocks call no class's own operations, so nothing can raise
 // on a helper.
-bool CalculateShared(const TableSpec& spec, std::vector<VXR_VOLR_ColorClass::Evaluator>& evaluators,
+bool CalculateShared(const TableInputs& inputs,
+                     std::vector<VXR_VOLR_ColorClass::Evaluator>& evaluators,
                      const std::shared_ptr<const void>& owner) {
     using vxr_volr_table::TableWorkers;
     const int threads = TableWorkers::Threads();
-    if (threads < 2 || spec.entries < kSharedEntries || !spec.runWise) {
+    if (threads < 2 || inputs.entries < kSharedEntries || !inputs.runWise) {
         return false;
     }
     BlockWork* own = ThreadWork(evaluators.size());
@@ -1055,11 +1056,11 @@ bool CalculateShared(const TableSpec& spec, std::vector<VXR_VOLR_ColorClass::Eva
     }
     std::shared_ptr<TableJob> job;
     try {
-        const std::size_t blocks = (spec.entries + kBlockSize - 1) / kBlockSize;
+        const std::size_t blocks = (inputs.entries + kBlockSize - 1) / kBlockSize;
         SharedBlocks shared{std::vector<std::atomic<unsigned char>>(blocks),
                             std::vector<std::atomic<std::uint32_t>>(blocks)};
         // Should the job's own allocation fail, nothing has been moved yet.
-        job = std::make_shared<TableJob>(spec, std::move(evaluators), std::move(shared), owner);
+        job = std::make_shared<TableJob>(inputs, std::move(evaluators), std::move(shared), owner);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -1088,10 +1089,10 @@ struct VXR_VOLR_ColorProtocol::TablePositions {
     std::unique_ptr<float[]> values;
 
     // Compared bit for bit (a NaN slope is never the same).
-    bool Fits(const TableSpec& spec) const {
-        return entries == spec.entries && half == spec.half && slope == spec.slope &&
-               intercept == spec.intercept && start == spec.start && range == spec.range &&
-               inIntRange == spec.positionsInIntRange;
+    bool Fits(const TableInputs& inputs) const {
+        return entries == inputs.entries && half == inputs.half && slope == inputs.slope &&
+               intercept == inputs.intercept && start == inputs.start && range == inputs.range &&
+               inIntRange == inputs.positionsInIntRange;
     }
 };
 
@@ -1250,57 +1251,57 @@ void VXR_VOLR_ColorProtocol::CalculateColorTable() {
     const double opacityFactor = m_bIsDecreseOpMode ? kDecreasedOpacity : 1.0;
     const auto maxOpacityMember = static_cast<double>(m_fMaxOpacity);
 
-    TableSpec spec;
-    spec.table = table;
-    spec.entries = entries;
-    spec.half = half;
-    spec.slope = slope;
-    spec.intercept = intercept;
-    spec.start = startValue;
-    spec.range = static_cast<double>(range);
-    spec.positionsInIntRange = positionsInIntRange;
-    spec.transparentBound = transparentBound;
-    spec.activeScale = activeScale;
-    spec.maxOpacityMember = maxOpacityMember;
-    spec.opacityFactor = opacityFactor;
+    TableInputs inputs;
+    inputs.table = table;
+    inputs.entries = entries;
+    inputs.half = half;
+    inputs.slope = slope;
+    inputs.intercept = intercept;
+    inputs.start = startValue;
+    inputs.range = static_cast<double>(range);
+    inputs.positionsInIntRange = positionsInIntRange;
+    inputs.transparentBound = transparentBound;
+    inputs.activeScale = activeScale;
+    inputs.maxOpacityMember = maxOpacityMember;
+    inputs.opacityFactor = opacityFactor;
     // Positions never decrease along the table when the slope is finite and
     // not negative and the range is above 0: every step of their expression
     // (the product with such a slope, the sum, the truncation, the
     // difference, the quotient by such a range, the rounding) keeps the
     // order. The blocks then need no check.
-    spec.positionsAscend = std::isfinite(slope) && slope >= 0.0 && range > 0.0f;
+    inputs.positionsAscend = std::isfinite(slope) && slope >= 0.0 && range > 0.0f;
     // Run by run when every class allows it (see RunWiseBlock).
-    spec.runWise = true;
+    inputs.runWise = true;
     for (const VXR_VOLR_ColorClass::Evaluator& evaluator : evaluators) {
-        spec.runWise = spec.runWise && evaluator.RunWise();
+        inputs.runWise = inputs.runWise && evaluator.RunWise();
     }
     // The positions: kept from the last table, or kept from this one.
     std::shared_ptr<const TablePositions> kept;
     std::shared_ptr<TablePositions> keeping;
-    if (m_pTablePositions != nullptr && m_pTablePositions->Fits(spec)) {
+    if (m_pTablePositions != nullptr && m_pTablePositions->Fits(inputs)) {
         kept = m_pTablePositions;
-        spec.keptPositions = kept->values.get();
+        inputs.keptPositions = kept->values.get();
     } else if (entries <= (std::size_t{1} << kKeptPositionBits)) {
         try {
             auto positions = std::make_shared<TablePositions>();
             positions->values.reset(new float[entries]);
-            positions->entries = spec.entries;
-            positions->half = spec.half;
-            positions->slope = spec.slope;
-            positions->intercept = spec.intercept;
-            positions->start = spec.start;
-            positions->range = spec.range;
-            positions->inIntRange = spec.positionsInIntRange;
+            positions->entries = inputs.entries;
+            positions->half = inputs.half;
+            positions->slope = inputs.slope;
+            positions->intercept = inputs.intercept;
+            positions->start = inputs.start;
+            positions->range = inputs.range;
+            positions->inIntRange = inputs.positionsInIntRange;
             keeping = std::move(positions);
-            spec.keepPositions = keeping->values.get();
+            inputs.keepPositions = keeping->values.get();
         } catch (const std::bad_alloc&) {
             // Calculated all the same, and nothing kept.
         }
     }
     const std::shared_ptr<const void> owner =
         kept != nullptr ? std::shared_ptr<const void>(kept) : std::shared_ptr<const void>(keeping);
-    if (!CalculateShared(spec, evaluators, owner)) {
-        TableJob job(spec, std::move(evaluators), {}, nullptr);
+    if (!CalculateShared(inputs, evaluators, owner)) {
+        TableJob job(inputs, std::move(evaluators), {}, nullptr);
         BlockWork* work = ThreadWork(job.Evaluators().size());
         if (work == nullptr) {
             // Class by class needs no scratch, and this work no allocation.
