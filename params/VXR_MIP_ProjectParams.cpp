@@ -116,42 +116,12 @@ void VXR_MIP_ProjectParams::copy_data(const VXR_MIP_ProjectParams& from) {
 }
 
 bool VXR_MIP_ProjectParams::append_box_pair() {
-    std::unique_ptr<IP_VolRBoxParamsMIP> box(new (std::nothrow) IP_VolRBoxParamsMIP);
-    std::unique_ptr<IP_VolRBoxParamsMIP> transp(new (std::nothrow) IP_VolRBoxParamsMIP);
-    if (box == nullptr || transp == nullptr) {
-        return false;
-    }
-    try {
-        m_lstBoxParams.reserve(m_lstBoxParams.entries() + 1);
-        m_lstTranspBoxParams.reserve(m_lstTranspBoxParams.entries() + 1);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    m_lstBoxParams.append(box.release());
-    m_lstTranspBoxParams.append(transp.release());
-    return true;
+    return VXR_ProjectParams::append_box_pair<IP_VolRBoxParamsMIP>();
 }
 
 void VXR_MIP_ProjectParams::copy_boxParams(const VXR_MIP_ProjectParams* from,
                                            VXR_MIP_ProjectParams* to) {
-    if (from == nullptr || to == nullptr || from == to) {
-        return;
-    }
-    const std::size_t n = from->m_lstBoxParams.entries();
-    while (to->m_lstBoxParams.entries() < n) {
-        if (!to->append_box_pair()) {
-            throw std::bad_alloc();
-        }
-    }
-    // Surplus boxes go from the front.
-    while (to->m_lstBoxParams.entries() > n) {
-        delete to->m_lstBoxParams.removeAt(0);
-        delete to->m_lstTranspBoxParams.removeAt(0);
-    }
-    for (std::size_t i = 0; i < to->m_lstBoxParams.entries(); ++i) {
-        *mip_box(to->m_lstBoxParams[i]) = *mip_box(from->m_lstBoxParams[i]);
-        *mip_box(to->m_lstTranspBoxParams[i]) = *mip_box(from->m_lstTranspBoxParams[i]);
-    }
+    copy_box_lists<IP_VolRBoxParamsMIP>(from, to, Surplus::FromFront);
 }
 
 void VXR_MIP_ProjectParams::SetTissueList(IP_MultiRealListVol* list) {
@@ -297,11 +267,8 @@ void VXR_MIP_ProjectParams::Freeze() {
         }
         source->m_nPictState = 0;
         m_bPrivateTPict = true;
-        for (IP_VolRBoxParams* box : m_lstBoxParams) {
-            if (box->GetTPict().Size() == 0) {
-                source->UTL_ChangeCounter::operator++();
-                break;
-            }
+        if (any_box_without_tpict()) {
+            source->UTL_ChangeCounter::operator++();
         }
         VXR_ProjectParams::Freeze();
     }

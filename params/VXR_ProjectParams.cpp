@@ -157,3 +157,12 @@ void VXR_ProjectParams::delete_box_lists() {
     m_lstBoxParams.clear();
     m_lstTranspBoxParams.clear();
 }
+
+bool VXR_ProjectParams::any_box_without_tpict() const {
+    for (IP_VolRBoxParams* box : m_lstBoxParams) {
+        if (box->GetTPict().Size() == 0) {
+            return true;
+        }
+    }
+    return false;
+}

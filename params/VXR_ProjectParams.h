@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 
 #include "IP/IP_3Coord.h"
 #include "IP/IP_Box.h"
@@ -114,6 +117,22 @@ class VXR_ProjectParams : public UTL_BaseParams {
     VXR_ProjectParams* source_params() const;
     // Deletes every element of both lists and empties them.
     void delete_box_lists();
+    // Appends one new Box to each list; false, nothing appended, when memory
+    // runs out.
+    template <class Box>
+    bool append_box_pair();
+    // Makes to's lists as long as from's, adding new boxes or taking surplus
+    // ones from the front or from the end, then copies every box's contents
+    // with Box's assignment (both lists hold Boxes). Nothing happens when
+    // from or to is null or both are one object. Raises std::bad_alloc when
+    // a box can't be made; the lists are then as long as they were, or
+    // longer by whole pairs.
+    enum class Surplus { FromFront, FromEnd };
+    template <class Box>
+    static void copy_box_lists(const VXR_ProjectParams* from, VXR_ProjectParams* to,
+                               Surplus surplus);
+    // True when a box of the first list has no picture.
+    bool any_box_without_tpict() const;
 
     std::int32_t m_nVolDataState;
     std::int32_t m_nPictState;
@@ -124,3 +143,46 @@ class VXR_ProjectParams : public UTL_BaseParams {
     bool m_bOriginalCopy;
     bool m_bPrivateTPict;
 };
+
+template <class Box>
+bool VXR_ProjectParams::append_box_pair() {
+    std::unique_ptr<Box> box(new (std::nothrow) Box);
+    std::unique_ptr<Box> transp(new (std::nothrow) Box);
+    if (box == nullptr || transp == nullptr) {
+        return false;
+    }
+    try {
+        m_lstBoxParams.reserve(m_lstBoxParams.entries() + 1);
+        m_lstTranspBoxParams.reserve(m_lstTranspBoxParams.entries() + 1);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_lstBoxParams.append(box.release());
+    m_lstTranspBoxParams.append(transp.release());
+    return true;
+}
+
+template <class Box>
+void VXR_ProjectParams::copy_box_lists(const VXR_ProjectParams* from, VXR_ProjectParams* to,
+                                       Surplus surplus) {
+    if (from == nullptr || to == nullptr || from == to) {
+        return;
+    }
+    const std::size_t n = from->m_lstBoxParams.entries();
+    while (to->m_lstBoxParams.entries() < n) {
+        if (!to->append_box_pair<Box>()) {
+            throw std::bad_alloc();
+        }
+    }
+    while (to->m_lstBoxParams.entries() > n) {
+        const std::size_t at = surplus == Surplus::FromFront ? 0 : to->m_lstBoxParams.entries() - 1;
+        delete to->m_lstBoxParams.removeAt(at);
+        delete to->m_lstTranspBoxParams.removeAt(at);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        *static_cast<Box*>(to->m_lstBoxParams[i]) =
+            *static_cast<const Box*>(from->m_lstBoxParams[i]);
+        *static_cast<Box*>(to->m_lstTranspBoxParams[i]) =
+            *static_cast<const Box*>(from->m_lstTranspBoxParams[i]);
+    }
+}

@@ -137,42 +137,12 @@ void VXR_VolR_ProjectParams::copy_data(const VXR_VolR_ProjectParams& from) {
 }
 
 bool VXR_VolR_ProjectParams::append_box_pair() {
-    std::unique_ptr<IP_VolRBoxParamsVolR> box(new (std::nothrow) IP_VolRBoxParamsVolR);
-    std::unique_ptr<IP_VolRBoxParamsVolR> transp(new (std::nothrow) IP_VolRBoxParamsVolR);
-    if (box == nullptr || transp == nullptr) {
-        return false;
-    }
-    try {
-        m_lstBoxParams.reserve(m_lstBoxParams.entries() + 1);
-        m_lstTranspBoxParams.reserve(m_lstTranspBoxParams.entries() + 1);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    m_lstBoxParams.append(box.release());
-    m_lstTranspBoxParams.append(transp.release());
-    return true;
+    return VXR_ProjectParams::append_box_pair<IP_VolRBoxParamsVolR>();
 }
 
 void VXR_VolR_ProjectParams::copy_boxParams(const VXR_VolR_ProjectParams* from,
                                             VXR_VolR_ProjectParams* to) {
-    if (from == nullptr || to == nullptr || from == to) {
-        return;
-    }
-    const std::size_t n = from->m_lstBoxParams.entries();
-    while (to->m_lstBoxParams.entries() < n) {
-        if (!to->append_box_pair()) {
-            throw std::bad_alloc();
-        }
-    }
-    // Surplus boxes go from the end.
-    while (to->m_lstBoxParams.entries() > n) {
-        delete to->m_lstBoxParams.removeAt(to->m_lstBoxParams.entries() - 1);
-        delete to->m_lstTranspBoxParams.removeAt(to->m_lstTranspBoxParams.entries() - 1);
-    }
-    for (std::size_t i = 0; i < to->m_lstBoxParams.entries(); ++i) {
-        *volr_box(to->m_lstBoxParams[i]) = *volr_box(from->m_lstBoxParams[i]);
-        *volr_box(to->m_lstTranspBoxParams[i]) = *volr_box(from->m_lstTranspBoxParams[i]);
-    }
+    copy_box_lists<IP_VolRBoxParamsVolR>(from, to, Surplus::FromEnd);
 }
 
 const unsigned int** VXR_VolR_ProjectParams::GetColorTables() const {
@@ -476,11 +446,8 @@ void VXR_VolR_ProjectParams::ClearTPict() {
 
 void VXR_VolR_ProjectParams::Freeze() {
     if (VXR_VolR_ProjectParams* source = volr_source()) {
-        for (IP_VolRBoxParams* box : m_lstBoxParams) {
-            if (box->GetTPict().Size() == 0) {
-                source->UTL_ChangeCounter::operator++();
-                break;
-            }
+        if (any_box_without_tpict()) {
+            source->UTL_ChangeCounter::operator++();
         }
         m_bPrivateTPict = true;
         VXR_ProjectParams::Freeze();
